@@ -1,0 +1,21 @@
+#include "app/Startup.h"
+
+#include <QApplication>
+
+#include <curl/curl.h>
+
+int main(int argc, char* argv[])
+{
+    // libcurl must be set up before any other thread exists.
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+        return 2;
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    int code = 0;
+    {
+        QApplication application(argc, argv);
+        prepareApplication(application);
+        code = runProgram();
+    }
+    curl_global_cleanup();
+    return code;
+}

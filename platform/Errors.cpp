@@ -1,0 +1,70 @@
+#include "platform/Errors.h"
+
+#include "platform/AppInfo.h"
+#include "platform/MessageBox.h"
+
+#include <cstdio>
+
+namespace platform {
+
+PlatformError::PlatformError(int number, QString description)
+    : number_(number), description_(std::move(description)),
+      what_(description_.toUtf8())
+{
+}
+
+namespace {
+
+LastResort::Reporter& customReporter()
+{
+    static LastResort::Reporter reporter;
+    return reporter;
+}
+
+void defaultReport(int number, const QString& description)
+{
+    std::fprintf(stderr, "DA1011: run-time error %d: %s\n", number,
+                 description.toLocal8Bit().constData());
+    try {
+        MsgBox(QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
+    } catch (...) {
+        // The process ends below whether or not the report could be shown.
+    }
+    Application::requestExit(1);
+}
+
+}  // namespace
+
+void LastResort::report(int number, const QString& description) noexcept
+{
+    try {
+        if (customReporter())
+            customReporter()(number, description);
+        else
+            defaultReport(number, description);
+    } catch (...) {
+        Application::requestExit(1);
+    }
+}
+
+void LastResort::setReporter(Reporter reporter)
+{
+    customReporter() = std::move(reporter);
+}
+
+void Handler::run(const std::function<void()>& body) noexcept
+{
+    if (Application::exitRequested())
+        return;
+    try {
+        body();
+    } catch (const PlatformError& error) {
+        LastResort::report(error.number(), error.description());
+    } catch (const std::exception& error) {
+        LastResort::report(kErrInternal, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        LastResort::report(kErrInternal, QStringLiteral("Internal error"));
+    }
+}
+
+}  // namespace platform

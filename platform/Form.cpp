@@ -1,0 +1,139 @@
+#include "platform/Form.h"
+
+#include "platform/Errors.h"
+#include "platform/Twips.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+namespace platform {
+
+FormRegistry& FormRegistry::instance()
+{
+    static FormRegistry registry;
+    return registry;
+}
+
+void FormRegistry::noteLoaded(QWidget* form)
+{
+    if (!loaded_.contains(form))
+        loaded_.append(form);
+    alive_.append(form);
+}
+
+void FormRegistry::noteUnloaded(QWidget* form)
+{
+    loaded_.removeAll(form);
+    QMetaObject::invokeMethod(this, &FormRegistry::checkAnyLoaded, Qt::QueuedConnection);
+}
+
+void FormRegistry::noteDestroyed(QWidget* form)
+{
+    loaded_.removeAll(form);
+}
+
+void FormRegistry::checkAnyLoaded()
+{
+    if (loaded_.isEmpty())
+        emit noWindowLoaded();
+}
+
+void FormRegistry::destroyAll()
+{
+    const auto alive = std::exchange(alive_, {});
+    for (const QPointer<QWidget>& form : alive)
+        delete form.data();
+    loaded_.clear();
+}
+
+Form::Form()
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Form::~Form()
+{
+    if (mousePointer_ == 11)
+        QGuiApplication::restoreOverrideCursor();
+    FormRegistry::instance().noteDestroyed(this);
+}
+
+void Form::load()
+{
+    loaded_ = true;
+    FormRegistry::instance().noteLoaded(this);
+    try {
+        Form_Load();
+    } catch (...) {
+        Unload();
+        throw;
+    }
+}
+
+void Form::Show()
+{
+    if (loaded_)
+        show();
+}
+
+void Form::ShowMaximized()
+{
+    if (loaded_)
+        showMaximized();
+}
+
+void Form::Unload()
+{
+    if (!loaded_)
+        return;
+    loaded_ = false;
+    setMousePointer(0);
+    hide();
+    FormRegistry::instance().noteUnloaded(this);
+    deleteLater();
+}
+
+void Form::setMousePointer(int pointer)
+{
+    // An override cursor, so that the text boxes' own I-beam gives way to the hourglass too.
+    if (pointer == 11 && mousePointer_ != 11)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (pointer != 11 && mousePointer_ == 11)
+        QGuiApplication::restoreOverrideCursor();
+    mousePointer_ = pointer;
+}
+
+float Form::outerWidthTwips() const
+{
+    return static_cast<float>(pixelsToTwips(frameGeometry().width()));
+}
+
+float Form::outerHeightTwips() const
+{
+    return static_cast<float>(pixelsToTwips(frameGeometry().height()));
+}
+
+void Form::setClientSizeTwips(int width, int height)
+{
+    const QSize size(twipsToPixels(width), twipsToPixels(height));
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+}
+
+void Form::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    Handler::run([this] { Unload(); });
+}
+
+void Form::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (loaded_)
+        Handler::run([this] { Form_Resize(); });
+}
+
+}  // namespace platform

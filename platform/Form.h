@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace platform {
+
+// Keeps count of the loaded windows. When a window is unloaded it asks, through the event
+// loop, whether any window is left: the question is answered only after the running handler
+// has returned, so a handler may unload one window and show another.
+class FormRegistry : public QObject {
+    Q_OBJECT
+public:
+    static FormRegistry& instance();
+
+    int loadedCount() const { return loaded_.size(); }
+    // Deletes every window object still alive; used when the process ends.
+    void destroyAll();
+
+signals:
+    void noWindowLoaded();
+
+private:
+    friend class Form;
+    void noteLoaded(QWidget* form);
+    void noteUnloaded(QWidget* form);
+    void noteDestroyed(QWidget* form);
+    void checkAnyLoaded();
+
+    QList<QWidget*> loaded_;
+    QList<QPointer<QWidget>> alive_;
+};
+
+// A top-level window with the life of a form: it is loaded (Form_Load) before it is first
+// shown, unloading takes it off the screen at once while the object stays valid until the
+// running handler returns, and the close box unloads it.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    Form();
+    ~Form() override;
+
+    bool isLoaded() const { return loaded_; }
+    void Show();
+    void ShowMaximized();
+    void Unload();
+
+    // 11 shows the hourglass over the window, 0 the default pointer.
+    int mousePointer() const { return mousePointer_; }
+    void setMousePointer(int pointer);
+
+    // Outer size in twips, frame and title bar included.
+    float outerWidthTwips() const;
+    float outerHeightTwips() const;
+
+    // Sets the client area in twips and centres the window on its screen.
+    void setClientSizeTwips(int width, int height);
+
+    // Runs Form_Load; an error raised there propagates to the caller. Used by FormSlot.
+    void load();
+
+protected:
+    virtual void Form_Load() {}
+    virtual void Form_Resize() {}
+
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool loaded_ = false;
+    int mousePointer_ = 0;
+};
+
+// The one process-wide instance of a form: created and loaded on first reference, and
+// created afresh when referenced again after it was unloaded.
+template <class F>
+class FormSlot {
+public:
+    F& get()
+    {
+        if (!form_ || !form_->isLoaded()) {
+            F* created = new F();  // owned by itself: Unload() schedules its deletion
+            form_ = created;
+            created->load();
+        }
+        return *form_;
+    }
+
+    // The loaded instance, or null; never creates one.
+    F* loaded() const { return form_ && form_->isLoaded() ? form_.data() : nullptr; }
+
+private:
+    QPointer<F> form_;
+};
+
+}  // namespace platform

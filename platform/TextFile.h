@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace platform {
+
+// Reads a sequential text file item by item. Items are separated by commas or line ends
+// (CR LF, LF or CR); spaces and tabs around an unquoted item are dropped; a double-quoted
+// item is taken without its quotes and may hold commas and line ends. Bytes are 8-bit
+// characters. The file is streamed in blocks, never read into memory whole, and an item
+// keeps at most kMaxItemLength characters.
+class SequentialReader {
+public:
+    static constexpr qsizetype kMaxItemLength = 64 * 1024;
+
+    // Raises PlatformError when the file cannot be opened for reading.
+    explicit SequentialReader(const QString& path);
+
+    bool atEnd();
+    QString readItem();
+
+private:
+    int peek();  // -1 at the end of the file
+    int get();
+    bool fill();
+    void skipLineEnd(int first);
+
+    QFile file_;
+    QByteArray block_;
+    qsizetype pos_ = 0;
+};
+
+// Makes the file hold exactly one line: the text followed by CR LF. The file is replaced
+// atomically, so a failed write leaves the old file whole. Raises PlatformError on failure.
+void writeLineAtomically(const QString& path, const QString& text);
+
+}  // namespace platform

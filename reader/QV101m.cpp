@@ -1,0 +1,198 @@
+#include "reader/QV101m.h"
+
+#include "platform/AppInfo.h"
+#include "platform/BrowserView.h"
+#include "platform/Errors.h"
+#include "platform/Fonts.h"
+#include "platform/MessageBox.h"
+#include "platform/PictureBox.h"
+#include "platform/Timer.h"
+#include "platform/Twips.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <cmath>
+
+using platform::placeInTwips;
+
+namespace {
+
+constexpr int kPrintCommand = 6;
+constexpr int kPromptUser = 1;
+constexpr int kCommandEnabled = 2;
+
+platform::FormSlot<QV101m>& slot()
+{
+    static platform::FormSlot<QV101m> instance;
+    return instance;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QLabel* makeCreditLabel(QWidget* parent, const QString& text, int top)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setFocusPolicy(Qt::NoFocus);
+    placeInTwips(*label, 120, top, 1935, 255);
+    label->setFont(platform::fittedFont(QStringLiteral("Small Fonts"), 6.75, 400, text,
+                                        label->width()));
+    return label;
+}
+
+// Single-precision subtraction that fails like the classic runtime does on overflow or an
+// invalid operation, instead of handing infinity or NaN on to the view.
+float checkedDifference(float value, float minus)
+{
+    const float result = value - minus;
+    if (!std::isfinite(result))
+        throw platform::PlatformError(platform::kErrOverflow, QStringLiteral("Overflow"));
+    return result;
+}
+
+}  // namespace
+
+QV101m& QV101m::instance()
+{
+    return slot().get();
+}
+
+QV101m* QV101m::loadedInstance()
+{
+    return slot().loaded();
+}
+
+QV101m::QV101m()
+{
+    setWindowTitle(QStringLiteral("Quorvel 101"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
+    setFont(platform::dialogFont());
+    buildControls();
+    setClientSizeTwips(5910, 6210);
+}
+
+void QV101m::buildControls()
+{
+    WebBrowser1 = new platform::BrowserView(this);
+    WebBrowser1->placeAt(2160, 120);
+    WebBrowser1->setWidth(3495);
+    WebBrowser1->setHeight(1455);
+
+    Command1 = makeButton(this, QStringLiteral("Print Entire Book"));
+    placeInTwips(*Command1, 360, 3840, 1455, 375);
+
+    Picture1 = new platform::PictureBox(this);
+    placeInTwips(*Picture1, 120, 120, 1920, 2160);
+    Picture1->setPicture(QPixmap(QStringLiteral(":/reader.jpg")));
+
+    Command2 = makeButton(this, QStringLiteral("Table Of Contents"));
+    placeInTwips(*Command2, 360, 2880, 1455, 375);
+
+    Label1 = makeCreditLabel(this, QStringLiteral("Copyright \u00A9 2026"), 4920);
+    Label2 = makeCreditLabel(this, QStringLiteral("Quorvel Press"), 5160);
+    Label3 = makeCreditLabel(this, QStringLiteral("By: Tamsin Hale"), 2520);
+    Label4 = makeCreditLabel(this, QStringLiteral("www.quorvel.example"), 5400);
+
+    Command3 = makeButton(this, QStringLiteral("Print Current Page"));
+    placeInTwips(*Command3, 360, 3360, 1455, 375);
+
+    Timer1 = new platform::Timer(this, 1000, true);
+    Timer1->onExpiry([this] { Timer1_Timer(); });
+
+    setTabOrder(WebBrowser1, Command1);
+    setTabOrder(Command1, Picture1);
+    setTabOrder(Picture1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { platform::Handler::run([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { platform::Handler::run([this] { Command2_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { platform::Handler::run([this] { Command3_Click(); }); });
+    // A reader's renderer that dies would leave a blank pane: show the contents again.
+    WebBrowser1->onPageProcessDied([this] { WebBrowser1->Navigate(startPageLocation()); });
+}
+
+QString QV101m::startPageLocation()
+{
+    return platform::Application::path() + QStringLiteral("/start.html");
+}
+
+QString QV101m::wholeBookLocation()
+{
+    return platform::Application::path() + QStringLiteral("/Quorvel 101.HTM");
+}
+
+void QV101m::showEvent(QShowEvent* event)
+{
+    platform::Form::showEvent(event);
+    if (!focusPlaced_) {
+        focusPlaced_ = true;
+        WebBrowser1->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void QV101m::Form_Load()
+{
+    Timer1->setEnabled(false);
+    WebBrowser1->Navigate(startPageLocation());
+    SizeBrowser();
+}
+
+void QV101m::Form_Resize()
+{
+    SizeBrowser();
+}
+
+void QV101m::SizeBrowser()
+{
+    platform::ErrorTrap trap;
+    trap.attempt([this] {
+        const float picture = static_cast<float>(platform::pixelsToTwips(Picture1->width()));
+        const float window = outerWidthTwips();
+        WebBrowser1->setWidth(checkedDifference(checkedDifference(window, picture), 500.0f));
+    });
+    trap.attempt([this] {
+        WebBrowser1->setHeight(checkedDifference(outerHeightTwips(), 700.0f));
+    });
+}
+
+void QV101m::Command2_Click()
+{
+    WebBrowser1->Navigate(startPageLocation());
+}
+
+void QV101m::Command3_Click()
+{
+    platform::ErrorTrap trap;
+    int status = 0;
+    trap.attempt([&] { status = WebBrowser1->QueryStatusWB(kPrintCommand); });
+    if (trap.number() != 0)
+        return;
+    if (status & kCommandEnabled) {
+        trap.attempt([this] { WebBrowser1->ExecWB(kPrintCommand, kPromptUser); });
+        return;
+    }
+    trap.attempt([] { platform::MsgBox(QStringLiteral("Sorry, the Print command is currently disabled.")); });
+}
+
+void QV101m::Command1_Click()
+{
+    WebBrowser1->Navigate(wholeBookLocation());
+    Timer1->setEnabled(true);
+}
+
+void QV101m::Timer1_Timer()
+{
+    Command3_Click();
+    Timer1->setEnabled(false);
+}
