@@ -123,6 +123,12 @@ void Form::setClientSizeTwips(int width, int height)
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
 }
 
+void Form::nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls)
+{
+    for (const auto& [control, name] : controls)
+        control->setObjectName(QLatin1String(name));
+}
+
 void Form::closeEvent(QCloseEvent* event)
 {
     event->ignore();

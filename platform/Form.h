@@ -62,6 +62,9 @@ public:
     void load();
 
 protected:
+    // Gives each control its name, so it can be found by name like the window's own fields.
+    static void nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls);
+
     virtual void Form_Load() {}
     virtual void Form_Resize() {}
 

@@ -107,6 +107,7 @@ void QV101m::buildControls()
     Timer1 = new platform::Timer(this, 1000, true);
     Timer1->onExpiry([this] { Timer1_Timer(); });
 
+    nameControls({{WebBrowser1, "WebBrowser1"}, {Command1, "Command1"}, {Picture1, "Picture1"}, {Command2, "Command2"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"}, {Command3, "Command3"}});
     setTabOrder(WebBrowser1, Command1);
     setTabOrder(Command1, Picture1);
     setTabOrder(Picture1, Command2);

@@ -133,6 +133,7 @@ void QV101::buildControls()
     for (QWidget* passive : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5,
                                                             Label6, Label7, Frame1})
         passive->setFocusPolicy(Qt::NoFocus);
+    nameControls({{Label1, "Label1"}, {Picture1, "Picture1"}, {Check1, "Check1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"}, {Label5, "Label5"}, {Frame1, "Frame1"}, {Label6, "Label6"}, {Label7, "Label7"}, {Text1, "Text1"}, {Text2, "Text2"}, {Command1, "Command1"}, {Command2, "Command2"}});
     setTabOrder(Picture1, Check1);
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QPrinter;
+class QWebEngineView;
+
+namespace platform {
+
+// Prints the page a web view shows, using the settings a print dialog left in a QPrinter.
+//
+// Every job goes through the page's own PDF output, so the result is vector text whatever
+// the destination: a PDF file is written beside its target and renamed into place, so it
+// appears whole or not at all; a printer queue gets the same PDF in one job. Rendering
+// through the view's own print() instead makes bitmaps of every page, which for a long
+// page takes minutes and hundreds of megabytes; it is used only where the program was
+// built without a print system to hand PDF to.
+//
+// A job runs asynchronously and ends with exactly one finished() signal.
+class PagePrinter : public QObject {
+    Q_OBJECT
+public:
+    explicit PagePrinter(QWebEngineView* view, QObject* parent = nullptr);
+    ~PagePrinter() override;
+
+    // Starts printing the view's current page with the given printer's settings and returns
+    // at once. The settings are copied, so the printer may go away as soon as this returns.
+    // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
+    void print(const QPrinter& settings);
+
+    // True from print() until finished() has been emitted.
+    bool busy() const { return busy_; }
+
+signals:
+    // ok is false when nothing (or, for a printer queue, no job) was produced; the
+    // description then says why in words a user understands.
+    void finished(bool ok, const QString& errorDescription);
+
+private:
+    struct Job;
+    void makePdf(const Job& job);
+    void deliverPdf(const Job& job, const QByteArray& pdf);
+    void sendToQueue(const Job& job, const QByteArray& pdf);
+    void printThroughView(const Job& job);
+    void complete(bool ok, const QString& errorDescription);
+    void failLater(const QString& errorDescription);
+
+    QPointer<QWebEngineView> view_;
+    bool busy_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that DA1011 needs and that are missing.
+#   install-deps.sh run   what building and running the program needs
+#   install-deps.sh test  that, plus what the test suite needs
+set -euo pipefail
+
+run_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+  libcurl4-openssl-dev libcups2-dev
+  fonts-liberation fonts-dejavu-core
+)
+test_packages=(
+  libcpp-httplib-dev poppler-utils
+  cups cups-client cups-bsd cups-filters
+)
+
+case "${1:-run}" in
+  run) wanted=("${run_packages[@]}") ;;
+  test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

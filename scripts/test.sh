@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" test
+"$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
+cd "$root/build"
+ctest --output-on-failure --timeout 600

@@ -1,0 +1,31 @@
+#pragma once
+
+// A test main for tests that create windows: the application is set up the way the
+// program's own main sets it up (shared GL contexts for the web view, libcurl, fonts and
+// resources), offscreen unless a display was chosen.
+
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <curl/curl.h>
+
+#define DA1011_TEST_MAIN(TestClass)                                          \
+    int main(int argc, char* argv[])                                         \
+    {                                                                        \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                  \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                         \
+        curl_global_init(CURL_GLOBAL_DEFAULT);                               \
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);             \
+        int code = 0;                                                        \
+        {                                                                    \
+            QApplication app(argc, argv);                                    \
+            prepareApplication(app);                                         \
+            TestClass tc;                                                    \
+            QTEST_SET_MAIN_SOURCE_PATH                                       \
+            code = QTest::qExec(&tc, argc, argv);                            \
+        }                                                                    \
+        curl_global_cleanup();                                               \
+        return code;                                                         \
+    }

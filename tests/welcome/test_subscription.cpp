@@ -1,0 +1,271 @@
+#include "platform/AppInfo.h"
+#include "platform/Form.h"
+#include "reader/QV101m.h"
+#include "support/LoopbackServer.h"
+#include "support/ModalWatcher.h"
+#include "support/TempAppFolder.h"
+#include "support/TestMain.h"
+#include "welcome/QV101.h"
+#include "welcome/SubscriptionUrl.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+
+using namespace std::chrono_literals;
+
+// The program's own compiled address is used throughout: the loopback server stands in as
+// the HTTP proxy, so the request it receives is the one the publisher's server would get.
+class SubscriptionTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder_;
+    std::unique_ptr<LoopbackServer> server_;
+    std::unique_ptr<ModalWatcher> watcher_;
+
+    void routeThroughLoopback()
+    {
+        qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(server_->port()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
+    }
+
+    QV101& welcome(const QString& firstName, const QString& email, bool ticked)
+    {
+        QV101& w = QV101::instance();
+        w.Show();
+        w.Text1->setText(firstName);
+        w.Text2->setText(email);
+        w.Check1->setChecked(ticked);
+        return w;
+    }
+
+    static bool readerLoaded() { return QV101m::loadedInstance() != nullptr; }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TempAppFolder>();
+        server_ = std::make_unique<LoopbackServer>();
+        watcher_ = std::make_unique<ModalWatcher>();
+        server_->server().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+            server_->record(request);
+            response.set_content("subscribed", "text/plain");
+        });
+        routeThroughLoopback();
+        platform::Application::resetExitRequest();
+    }
+    void cleanup()
+    {
+        for (platform::Form* form : std::initializer_list<platform::Form*>{QV101::loadedInstance(), QV101m::loadedInstance()})
+            if (form)
+                form->Unload();
+        QTest::qWait(0);
+        watcher_.reset();
+        server_.reset();
+        folder_.reset();
+        qunsetenv("http_proxy");
+    }
+
+    void theAddressCarriesBothValuesEncodedInOrder()
+    {
+        QCOMPARE(subscriptionBase(),
+                 QStringLiteral("http://www.quorvel.example/quorvelweekly/subscribe.cgi?email="));
+        QCOMPARE(subscriptionUrl(QStringLiteral("http://h/p?email="), QStringLiteral("a&b=c#d e+f"),
+                                 QStringLiteral("J\u00f6rg ~x.y_z-")),
+                 QStringLiteral("http://h/p?email=a%26b%3Dc%23d%20e%2Bf&fname1=J%C3%B6rg%20~x.y_z-"));
+        const QString raw = subscriptionUrl(QString(), QStringLiteral("x\r\n\t\x01y"), QString());
+        for (QChar c : raw)
+            QVERIFY(c.unicode() > 0x20 && c.unicode() < 0x7f);
+    }
+
+    void missingFieldsAreReportedAndNothingIsSent_data()
+    {
+        QTest::addColumn<QString>("firstName");
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("both empty") << QString() << QString()
+                                    << QStringLiteral("You Forgot to enter your first name");
+        QTest::newRow("email empty") << QStringLiteral("Ann") << QString()
+                                     << QStringLiteral("You Forgot to enter your email address");
+        QTest::newRow("name empty") << QString() << QStringLiteral("a@b.example")
+                                    << QStringLiteral("You Forgot to enter your first name");
+    }
+    void missingFieldsAreReportedAndNothingIsSent()
+    {
+        QFETCH(QString, firstName);
+        QFETCH(QString, email);
+        QFETCH(QString, message);
+        QV101& w = welcome(firstName, email, true);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(watcher_->texts(), QStringList{message});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
+        QCOMPARE(watcher_->seen().first().icon, QMessageBox::NoIcon);
+        QVERIFY(server_->targets().isEmpty());
+        QVERIFY(QV101::loadedInstance());
+        QCOMPARE(w.Text1->text(), firstName);
+        QCOMPARE(w.Text2->text(), email);
+        QCOMPARE(folder_->read("dontshow.txt"), QByteArray());
+        QVERIFY(!readerLoaded());
+    }
+
+    void theServerReceivesWhatWasTyped()
+    {
+        const QString name = QStringLiteral("  J\u00f6rg & Co = #1 ");
+        const QString email = QStringLiteral("j+x@b.example&fname1=evil#frag");
+        QV101& w = welcome(name, email, false);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(watcher_->seen().isEmpty());
+        const QList<QByteArray> targets = server_->targets();
+        QCOMPARE(targets.size(), 1);
+        const QUrl url(QString::fromLatin1(targets.first()));
+        QCOMPARE(url.host(), QStringLiteral("www.quorvel.example"));
+        QCOMPARE(url.path(), QStringLiteral("/quorvelweekly/subscribe.cgi"));
+        const QUrlQuery query(url);
+        const auto items = query.queryItems(QUrl::FullyDecoded);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].first, QStringLiteral("email"));
+        QCOMPARE(items[1].first, QStringLiteral("fname1"));
+        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("email", QUrl::FullyEncoded).toLatin1()), email);
+        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("fname1", QUrl::FullyEncoded).toLatin1()), name);
+        QVERIFY(!QV101::loadedInstance());
+        QVERIFY(readerLoaded());
+        QCOMPARE(folder_->read("dontshow.txt"), QByteArray());  // box unticked: left as it was
+    }
+
+    void theHourglassShowsWhileTheRequestRuns()
+    {
+        server_ = std::make_unique<LoopbackServer>();
+        server_->server().Get(".*", [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(400ms);
+            response.set_content("ok", "text/plain");
+        });
+        routeThroughLoopback();
+        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
+        int pointerDuring = -1;
+        Qt::CursorShape shapeDuring = Qt::ArrowCursor;
+        QTimer::singleShot(150, this, [&] {
+            if (QV101* live = QV101::loadedInstance())
+                pointerDuring = live->mousePointer();
+            if (QGuiApplication::overrideCursor())
+                shapeDuring = QGuiApplication::overrideCursor()->shape();
+        });
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(pointerDuring, 11);
+        QCOMPARE(shapeDuring, Qt::WaitCursor);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void aFailedRequestKeepsTheWindowAsItWas()
+    {
+        server_.reset();  // nothing listens on the proxy port any more: the connection is refused
+        const QByteArray before("0\r\n");
+        folder_->write("dontshow.txt", before);
+        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(watcher_->texts(),
+                 QStringList{QStringLiteral(
+                     "Sorry, your subscription could not be sent (the server could not be reached). "
+                     "Please check your Internet connection and try again.")});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
+        QCOMPARE(QV101::loadedInstance(), &w);
+        QCOMPARE(w.Text1->text(), QStringLiteral("Ann"));
+        QCOMPARE(w.Text2->text(), QStringLiteral("a@b.example"));
+        QCOMPARE(w.Check1->checkState(), Qt::Checked);
+        QCOMPARE(w.mousePointer(), 0);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(folder_->read("dontshow.txt"), before);
+        QVERIFY(!readerLoaded());
+        QVERIFY(!platform::Application::exitRequested());
+    }
+
+    void subscribingWithTheBoxTickedRemembersTheChoice()
+    {
+        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(server_->targets().size(), 1);
+        QCOMPARE(folder_->read("dontshow.txt"), QByteArray("\x31\x0d\x0a"));
+        QVERIFY(readerLoaded());
+    }
+
+    void aChoiceThatCannotBeSavedIsReportedAndTheBookStillOpens()
+    {
+        QFile::remove(folder_->file("dontshow.txt"));
+        QDir(folder_->path()).mkdir("dontshow.txt");
+        QV101& w = welcome(QString(), QString(), true);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QCOMPARE(watcher_->seen().size(), 1);
+        QVERIFY(watcher_->texts().first().startsWith(QStringLiteral("Your choice could not be saved (")));
+        QVERIFY(watcher_->texts().first().endsWith(QStringLiteral(").")));
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
+        QVERIFY(readerLoaded());
+        QVERIFY(QFileInfo(folder_->file("dontshow.txt")).isDir());
+    }
+
+    void startBookHandsOverToTheReaderOnce()
+    {
+        auto& registry = platform::FormRegistry::instance();
+        QSignalSpy ended(&registry, &platform::FormRegistry::noWindowLoaded);
+        folder_->write("dontshow.txt", "0\r\n");
+        QV101& w = welcome(QString(), QString(), false);
+        QPointer<QV101> old(&w);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(!QV101::loadedInstance());
+        QV101m* reader = QV101m::loadedInstance();
+        QVERIFY(reader);
+        QVERIFY(reader->isVisible());
+        QVERIFY(reader->windowState() & Qt::WindowMaximized);
+        QCOMPARE(reader->windowTitle(), QStringLiteral("Quorvel 101"));
+        QTRY_VERIFY(!old);
+        QTest::qWait(50);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(QV101m::loadedInstance(), reader);
+        QCOMPARE(folder_->read("dontshow.txt"), QByteArray("0\r\n"));
+        QVERIFY(server_->targets().isEmpty());
+    }
+
+    void theNextStartSkipsTheWelcomeWindow()
+    {
+        folder_->write("dontshow.txt", "1\r\n");
+        QV101& w = QV101::instance();
+        QVERIFY(!w.isLoaded());
+        QVERIFY(!w.isVisible());
+        QVERIFY(readerLoaded());
+    }
+
+    void otherFlagValuesShowTheWelcomeWindow_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("0") << QByteArray("0\r\n");
+        QTest::newRow("1 then 0") << QByteArray("1\r\n0\r\n");
+        QTest::newRow("one with blank") << QByteArray("1 x\r\n");
+        QTest::newRow("binary") << QByteArray("\x00\xff\x01", 3);
+    }
+    void otherFlagValuesShowTheWelcomeWindow()
+    {
+        QFETCH(QByteArray, bytes);
+        folder_->write("dontshow.txt", bytes);
+        QV101& w = QV101::instance();
+        QVERIFY(w.isLoaded());
+        QCOMPARE(w.Label2->text(), QV101::kLabel2Text);
+        QVERIFY(!readerLoaded());
+        QCOMPARE(folder_->read("dontshow.txt"), bytes);
+    }
+
+    void aMissingFlagFileShowsTheWelcomeWindowAndWritesNothing()
+    {
+        QFile::remove(folder_->file("dontshow.txt"));
+        QV101& w = QV101::instance();
+        QVERIFY(w.isLoaded());
+        QVERIFY(!QFile::exists(folder_->file("dontshow.txt")));
+    }
+};
+
+DA1011_TEST_MAIN(SubscriptionTest)
+#include "test_subscription.moc"

@@ -1,0 +1,146 @@
+#include "platform/PictureBox.h"
+#include "platform/Twips.h"
+#include "support/TempAppFolder.h"
+#include "support/TestMain.h"
+#include "welcome/QV101.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+class WelcomeWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder_;
+
+    QV101& shownWelcome()
+    {
+        QV101& window = QV101::instance();
+        window.Show();
+        QApplication::setActiveWindow(&window);
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+        return window;
+    }
+
+private slots:
+    void init() { folder_ = std::make_unique<TempAppFolder>(); }
+    void cleanup()
+    {
+        if (QV101* window = QV101::loadedInstance())
+            window->Unload();
+        QTest::qWait(0);
+        folder_.reset();
+    }
+
+    void theWindowOpensAsDesigned()
+    {
+        QV101& window = shownWelcome();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Get Our Quorvel Weekly ezine FREE!"));
+        QCOMPARE(window.size(), QSize(390, 421));  // 5850 x 6315 twips
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
+        QVERIFY(!window.windowIcon().isNull());
+        QCOMPARE(window.Label2->text(), QV101::kLabel2Text);
+        QCOMPARE(window.Label5->text(), QV101::kLabel5Text);
+        QVERIFY(window.Text1->text().isEmpty());
+        QVERIFY(window.Text2->text().isEmpty());
+        QCOMPARE(window.Check1->checkState(), Qt::Unchecked);
+        QCOMPARE(window.Check1->text(), QStringLiteral("Don't Show This Screen Again."));
+        QCOMPARE(window.Command1->text(), QStringLiteral("Subscribe For Free"));
+        QCOMPARE(window.Command2->text(), QStringLiteral("Start Book"));
+        QCOMPARE(window.Picture1->picture().size(), QSize(141, 180));
+    }
+
+    void everyControlSitsAtItsPlaceInTwips()
+    {
+        QV101& w = QV101::instance();
+        const QList<std::pair<QWidget*, QRect>> places = {
+            {w.Label1, {2760, 120, 2655, 375}},  {w.Picture1, {120, 120, 2175, 2760}},
+            {w.Check1, {120, 6000, 2535, 255}},  {w.Label2, {2520, 600, 3135, 615}},
+            {w.Label3, {2520, 1440, 3135, 375}}, {w.Label4, {2520, 1920, 3255, 255}},
+            {w.Label5, {2400, 2400, 3285, 1035}}, {w.Frame1, {120, 3480, 5655, 1935}},
+            {w.Label6, {720, 360, 855, 255}},    {w.Label7, {720, 840, 1095, 255}},
+            {w.Text1, {1920, 360, 2775, 285}},   {w.Text2, {1920, 840, 2775, 285}},
+            {w.Command1, {1920, 1320, 2775, 375}}, {w.Command2, {4680, 5880, 1095, 375}},
+        };
+        for (const auto& [control, twips] : places) {
+            const QRect actual = platform::twipsRect(*control);
+            // One pixel is 15 twips: a place that is not a whole pixel rounds to the nearest.
+            QVERIFY2(qAbs(actual.x() - twips.x()) <= 7 && qAbs(actual.y() - twips.y()) <= 7
+                         && qAbs(actual.width() - twips.width()) <= 7
+                         && qAbs(actual.height() - twips.height()) <= 7,
+                     qPrintable(control->objectName() + QStringLiteral(" at %1,%2 %3x%4")
+                                    .arg(actual.x()).arg(actual.y()).arg(actual.width())
+                                    .arg(actual.height())));
+        }
+        for (QWidget* inFrame : std::initializer_list<QWidget*>{w.Label6, w.Label7, w.Text1, w.Text2, w.Command1})
+            QCOMPARE(inFrame->parentWidget(), w.Frame1);
+        QVERIFY(w.Frame1->title().isEmpty());
+    }
+
+    void fontsAndColourKeepEachTextInsideItsLabel()
+    {
+        QV101& w = QV101::instance();
+        QCOMPARE(w.Label1->font().family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(w.Label1->font().weight(), QFont::Bold);
+        QVERIFY(w.Label1->font().pointSizeF() <= 15 && w.Label1->font().pointSizeF() >= 12);
+        QCOMPARE(w.Label3->font().weight(), QFont::Bold);
+        QVERIFY(w.Label3->font().pointSizeF() <= 12 && w.Label3->font().pointSizeF() >= 10);
+        QCOMPARE(w.Label3->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+        for (QLabel* label : {w.Label1, w.Label3, w.Label4, w.Label6, w.Label7}) {
+            const int textWidth = QFontMetrics(label->font()).horizontalAdvance(label->text());
+            QVERIFY2(textWidth <= label->width(), qPrintable(label->text()));
+        }
+        for (QLabel* label : {w.Label2, w.Label5}) {
+            const QRect needed = QFontMetrics(label->font())
+                                     .boundingRect(QRect(0, 0, label->width(), 10000),
+                                                   Qt::TextWordWrap | Qt::AlignHCenter, label->text());
+            QVERIFY2(needed.height() <= label->height(), qPrintable(label->text()));
+            QVERIFY(label->alignment() & Qt::AlignHCenter);
+        }
+    }
+
+    void tabOrderCyclesFromThePicture()
+    {
+        QV101& w = shownWelcome();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Picture1));
+        const QList<QWidget*> cycle = {w.Check1, w.Text1, w.Text2, w.Command1, w.Command2, w.Picture1};
+        for (QWidget* next : cycle) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void enterOrEscapeInATextBoxPressesNoButton()
+    {
+        QV101& w = shownWelcome();
+        QSignalSpy subscribe(w.Command1, &QPushButton::clicked);
+        QSignalSpy start(w.Command2, &QPushButton::clicked);
+        for (QLineEdit* text : {w.Text1, w.Text2}) {
+            text->setFocus();
+            QTest::keyClick(text, Qt::Key_Return);
+            QTest::keyClick(text, Qt::Key_Enter);
+            QTest::keyClick(text, Qt::Key_Escape);
+        }
+        QCOMPARE(subscribe.count() + start.count(), 0);
+        QVERIFY(QV101::loadedInstance());
+    }
+
+    void enlargingTheWindowMovesNothing()
+    {
+        QV101& w = shownWelcome();
+        const QRect before = w.Command2->geometry();
+        w.resize(800, 700);
+        QCOMPARE(w.Command2->geometry(), before);
+    }
+};
+
+DA1011_TEST_MAIN(WelcomeWindowTest)
+#include "test_welcome_window.moc"
