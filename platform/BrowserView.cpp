@@ -35,8 +35,14 @@ BrowserView::BrowserView(QWidget* parent)
                 if (status != QWebEnginePage::NormalTerminationStatus && pageProcessDied_)
                     Handler::run(pageProcessDied_);
             });
-    connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
-    connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
+    connect(view_, &QWebEngineView::loadStarted, this, [this] {
+        loading_ = true;
+        emit loadStarted();
+    });
+    connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        loading_ = false;
+        emit loadFinished(ok);
+    });
 }
 
 BrowserView::~BrowserView() = default;
@@ -55,6 +61,7 @@ void BrowserView::Navigate(const QString& location)
         throw PlatformError(kErrInvalidPropertyValue,
                             QStringLiteral("The location is not valid: %1").arg(location));
     navigated_ = true;
+    loading_ = true;  // from now on, until the view reports the load finished
     view_->setUrl(url);
 }
 
@@ -105,6 +112,11 @@ void BrowserView::ExecWB(int command, int)
 QUrl BrowserView::url() const
 {
     return view_->url();
+}
+
+QWebEnginePage* BrowserView::page() const
+{
+    return view_->page();
 }
 
 QString BrowserView::title() const

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QWebEnginePage;
 class QWebEngineView;
 
 namespace platform {
@@ -42,7 +43,9 @@ public:
     void ExecWB(int command, int option);
 
     bool hasNavigated() const { return navigated_; }
+    bool isLoading() const { return loading_; }
     QUrl url() const;
+    QWebEnginePage* page() const;
     QString title() const;
 
     // Called when the page's renderer process has died, so the window can show a page again.
@@ -60,6 +63,7 @@ private:
     float widthTwips_;
     float heightTwips_;
     bool navigated_ = false;
+    bool loading_ = false;
     std::function<void()> pageProcessDied_;
 };
 

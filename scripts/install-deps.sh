@@ -11,7 +11,7 @@ run_packages=(
   fonts-liberation fonts-dejavu-core
 )
 test_packages=(
-  libcpp-httplib-dev poppler-utils
+  libcpp-httplib-dev poppler-utils python3
   cups cups-client cups-bsd cups-filters
 )
 
