@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/PictureBox.h"
 #include "platform/Timer.h"
+#include "platform/Trace.h"
 #include "platform/Twips.h"
 
 #include <QLabel>
@@ -120,6 +121,10 @@ void QV101m::buildControls()
     connect(Command3, &QPushButton::clicked, this,
             [this] { platform::Handler::run([this] { Command3_Click(); }); });
     // A reader's renderer that dies would leave a blank pane: show the contents again.
+    connect(WebBrowser1, &platform::BrowserView::loadFinished, this, [](bool ok) {
+        if (ok)
+            platform::traceMilestone("page loaded");
+    });
     WebBrowser1->onPageProcessDied([this] { WebBrowser1->Navigate(startPageLocation()); });
 }
 
@@ -139,6 +144,7 @@ void QV101m::showEvent(QShowEvent* event)
     if (!focusPlaced_) {
         focusPlaced_ = true;
         WebBrowser1->setFocus(Qt::OtherFocusReason);
+        platform::traceMilestone("reader window shown");
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/PictureBox.h"
+#include "platform/Trace.h"
 #include "platform/Twips.h"
 #include "reader/QV101m.h"
 #include "welcome/SkipFile.h"
@@ -152,6 +153,7 @@ void QV101::showEvent(QShowEvent* event)
     if (!focusPlaced_) {
         focusPlaced_ = true;
         Picture1->setFocus(Qt::OtherFocusReason);
+        platform::traceMilestone("welcome window shown");
     }
 }
 
