@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QPrinter;
 class QWebEngineView;
 
@@ -27,6 +29,8 @@ public:
 
     // Starts printing the view's current page with the given printer's settings and returns
     // at once. The settings are copied, so the printer may go away as soon as this returns.
+    // Pages are selected as a print dialog leaves them: pageRanges() when printRange() is
+    // PageRange, every page otherwise.
     // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
     void print(const QPrinter& settings);
 
@@ -40,10 +44,9 @@ signals:
 
 private:
     struct Job;
-    void makePdf(const Job& job);
-    void deliverPdf(const Job& job, const QByteArray& pdf);
-    void sendToQueue(const Job& job, const QByteArray& pdf);
-    void printThroughView(const Job& job);
+    void printToFile(const Job& job);
+    void printOnQueue(const Job& job);
+    void makePdf(const Job& job, std::function<void(const QByteArray&)> use);
     void complete(bool ok, const QString& errorDescription);
     void failLater(const QString& errorDescription);
 

@@ -48,7 +48,9 @@ if ! scheduler_running; then
   # A stale pid file or socket from a container snapshot would stop it from starting.
   rm -f /run/cups/cupsd.pid
   [[ -S /run/cups/cups.sock && -z $(cupsd_pid) ]] && rm -f /run/cups/cups.sock
-  cupsd || fail "cupsd did not start; see /var/log/cups/error_log"
+  # The daemon must not keep the caller's pipes open: a test runner waiting for the
+  # output to end would wait for the scheduler to exit.
+  cupsd </dev/null >/dev/null 2>&1 || fail "cupsd did not start; see /var/log/cups/error_log"
   for _ in $(seq 100); do scheduler_running && break; sleep 0.1; done
   scheduler_running || fail "cupsd started but does not answer; see /var/log/cups/error_log"
 fi

@@ -1,0 +1,387 @@
+#include "platform/PagePrinter.h"
+
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFuture>
+#include <QPageLayout>
+#include <QPageRanges>
+#include <QPrintEngine>
+#include <QPrinter>
+#include <QPromise>
+#include <QSaveFile>
+#include <QThreadPool>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#ifdef DA1011_HAVE_CUPS
+#include <cups/cups.h>
+#endif
+
+namespace platform {
+
+// What a job needs from the dialog's printer, taken when the job starts so the caller's
+// printer may be reused or destroyed while the job runs.
+struct PagePrinter::Job {
+    bool toFile = false;
+    QString fileName;
+    QPageLayout layout;
+    // Empty means every page. Only the dialog's "Pages" choice selects pages: a printer
+    // remembers the last ranges even after "All" is chosen again.
+    QPageRanges ranges;
+    QString printerName;
+    int copies = 1;
+    bool collate = true;
+    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+    QPrinter::ColorMode colorMode = QPrinter::Color;
+    QStringList dialogOptions;  // name, value, name, value, ...
+    QString title;
+
+    static Job from(const QPrinter& printer, const QString& title);
+#ifdef DA1011_HAVE_CUPS
+    std::vector<std::pair<QString, QString>> queueOptions() const;
+#endif
+};
+
+namespace {
+
+// Where the print dialog leaves the job options chosen on its Options and Properties pages
+// (pages per side, page set, banners, driver options) for a CUPS queue: a list of names and
+// values kept by the printer's engine under this key.
+constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// Writes the whole document or nothing: the bytes go to a temporary file in the target's
+// folder that replaces the target only once everything is on disk.
+QString savePdf(const QString& fileName, const QByteArray& pdf)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return PagePrinter::tr("The PDF file \"%1\" could not be created: %2.")
+            .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    if (file.write(pdf) != pdf.size() || !file.commit())
+        return PagePrinter::tr("The PDF file \"%1\" could not be written: %2.")
+            .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    return {};
+}
+
+}  // namespace
+
+PagePrinter::Job PagePrinter::Job::from(const QPrinter& printer, const QString& title)
+{
+    Job job;
+    job.toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    job.fileName = printer.outputFileName();
+    job.layout = printer.pageLayout();
+    if (printer.printRange() == QPrinter::PageRange)
+        job.ranges = printer.pageRanges();
+    job.printerName = printer.printerName();
+    job.copies = qMax(1, printer.copyCount());
+    job.collate = printer.collateCopies();
+    job.duplex = printer.duplex();
+    job.colorMode = printer.colorMode();
+    if (!job.toFile && printer.printEngine())
+        job.dialogOptions = printer.printEngine()->property(kDialogJobOptionsKey).toStringList();
+    job.title = title.isEmpty() ? printer.docName() : title;
+    if (job.title.isEmpty())
+        job.title = tr("Document");
+    return job;
+}
+
+PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent) : QObject(parent), view_(view) {}
+
+PagePrinter::~PagePrinter() = default;
+
+void PagePrinter::print(const QPrinter& settings)
+{
+    if (busy_)
+        throw PlatformError(kErrPrintFailed, tr("The page is still being printed."));
+    busy_ = true;
+
+    if (!view_) {
+        failLater(tr("There is no page to print."));
+        return;
+    }
+    const Job job = Job::from(settings, view_->page()->title());
+    if (job.toFile)
+        printToFile(job);
+    else
+        printOnQueue(job);
+}
+
+void PagePrinter::printToFile(const Job& job)
+{
+    if (job.fileName.isEmpty()) {
+        failLater(tr("No file name was given for the PDF file."));
+        return;
+    }
+    makePdf(job, [this, fileName = job.fileName](const QByteArray& pdf) {
+        const QString error = savePdf(fileName, pdf);
+        complete(error.isEmpty(), error);
+    });
+}
+
+void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)> use)
+{
+    // The page answers whenever its renderer is done, possibly after this object is gone.
+    QPointer<PagePrinter> self(this);
+    view_->page()->printToPdf(
+        [self, use = std::move(use), ranges = job.ranges](const QByteArray& pdf) {
+            if (!self)
+                return;
+            if (!pdf.isEmpty())
+                use(pdf);
+            else if (ranges.isEmpty())
+                self->complete(false, tr("The page could not be made into a PDF document."));
+            else
+                self->complete(false, tr("The page could not be made into a PDF document. "
+                                         "Check that the pages %1 exist.")
+                                          .arg(ranges.toString()));
+        },
+        job.layout, job.ranges);
+}
+
+void PagePrinter::complete(bool ok, const QString& errorDescription)
+{
+    busy_ = false;
+    emit finished(ok, ok ? QString() : errorDescription);
+}
+
+void PagePrinter::failLater(const QString& errorDescription)
+{
+    // Reported from the event loop like every other outcome, so a caller never sees
+    // finished() before print() has returned.
+    QMetaObject::invokeMethod(
+        this, [this, errorDescription] { complete(false, errorDescription); },
+        Qt::QueuedConnection);
+}
+
+#ifdef DA1011_HAVE_CUPS
+
+namespace {
+
+// A cups_option_t array that frees itself.
+class CupsOptions {
+public:
+    CupsOptions() = default;
+    CupsOptions(const CupsOptions&) = delete;
+    CupsOptions& operator=(const CupsOptions&) = delete;
+    ~CupsOptions() { cupsFreeOptions(count_, options_); }
+
+    void set(const QString& name, const QString& value)
+    {
+        count_ = cupsAddOption(name.toUtf8().constData(), value.toUtf8().constData(), count_,
+                               &options_);
+    }
+    int count() const { return count_; }
+    cups_option_t* data() const { return options_; }
+
+private:
+    int count_ = 0;
+    cups_option_t* options_ = nullptr;
+};
+
+struct DestDeleter {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+using Dest = std::unique_ptr<cups_dest_t, DestDeleter>;
+
+struct QueueJob {
+    QString printerName;  // "queue" or "queue/instance"; empty for the default queue
+    QString title;
+    QByteArray pdf;
+    std::vector<std::pair<QString, QString>> options;
+};
+
+struct QueueOutcome {
+    bool ok = false;
+    QString error;
+};
+
+QString cupsError()
+{
+    return QString::fromUtf8(cupsLastErrorString());
+}
+
+QString sidesFor(const QPrinter::DuplexMode duplex, const QPageLayout& layout)
+{
+    switch (duplex) {
+    case QPrinter::DuplexNone:
+        return QStringLiteral("one-sided");
+    case QPrinter::DuplexLongSide:
+        return QStringLiteral("two-sided-long-edge");
+    case QPrinter::DuplexShortSide:
+        return QStringLiteral("two-sided-short-edge");
+    case QPrinter::DuplexAuto:
+        break;
+    }
+    // Binding along the long edge of the sheet as it is read.
+    return layout.orientation() == QPageLayout::Portrait
+               ? QStringLiteral("two-sided-long-edge")
+               : QStringLiteral("two-sided-short-edge");
+}
+
+// Hands the document to the print system. Blocks until the scheduler has taken it, so it
+// runs on a worker thread; CUPS keeps its connection and last error per thread.
+QueueOutcome submit(const QueueJob& job)
+{
+    const QByteArray fullName = job.printerName.toUtf8();
+    const qsizetype slash = fullName.indexOf('/');
+    const QByteArray queueName = slash < 0 ? fullName : fullName.left(slash);
+    const QByteArray instance = slash < 0 ? QByteArray() : fullName.mid(slash + 1);
+
+    Dest dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT,
+                               queueName.isEmpty() ? nullptr : queueName.constData(),
+                               instance.isEmpty() ? nullptr : instance.constData()));
+    if (!dest) {
+        const QString reason = cupsError();
+        if (job.printerName.isEmpty())
+            return {false, PagePrinter::tr("No printer is set up. (%1)").arg(reason)};
+        return {false, PagePrinter::tr("The printer \"%1\" is not available. (%2)")
+                           .arg(job.printerName, reason)};
+    }
+    const QString shownName = QString::fromUtf8(dest->name);
+
+    // An instance's saved defaults first, then what was chosen for this job.
+    CupsOptions options;
+    for (int i = 0; i < dest->num_options; ++i)
+        options.set(QString::fromUtf8(dest->options[i].name),
+                    QString::fromUtf8(dest->options[i].value));
+    for (const auto& [name, value] : job.options)
+        options.set(name, value);
+
+    const QByteArray title = job.title.toUtf8();
+    const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, dest->name, title.constData(),
+                                    options.count(), options.data());
+    if (jobId <= 0)
+        return {false, PagePrinter::tr("The printer \"%1\" did not accept the job: %2")
+                           .arg(shownName, cupsError())};
+
+    const auto abandon = [&](const QString& reason) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, dest->name, jobId, 0);
+        return QueueOutcome{false, PagePrinter::tr("The document could not be sent to the "
+                                                   "printer \"%1\": %2")
+                                       .arg(shownName, reason)};
+    };
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, jobId, title.constData(),
+                          CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE)
+        return abandon(cupsError());
+    constexpr qsizetype kChunk = 64 * 1024;
+    for (qsizetype at = 0; at < job.pdf.size(); at += kChunk) {
+        const qsizetype length = qMin(kChunk, job.pdf.size() - at);
+        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, job.pdf.constData() + at,
+                                 static_cast<size_t>(length)) != HTTP_STATUS_CONTINUE) {
+            const QString reason = cupsError();
+            cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name);
+            return abandon(reason);
+        }
+    }
+    // Every status up to the last "successful-ok" one means the scheduler kept the job.
+    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name) > IPP_STATUS_OK_EVENTS_COMPLETE)
+        return abandon(cupsError());
+    return {true, {}};
+}
+
+QFuture<QueueOutcome> submitInBackground(QueueJob job)
+{
+    auto promise = std::make_shared<QPromise<QueueOutcome>>();
+    QFuture<QueueOutcome> outcome = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, job = std::move(job)] {
+        promise->addResult(submit(job));
+        promise->finish();
+    });
+    return outcome;
+}
+
+}  // namespace
+
+// The options a queue is given. The PDF has been cut to the chosen pages already, so
+// "page-ranges" is never passed on: the queue would count pages in the cut document and
+// print the wrong ones or none. The pages already have the chosen size and orientation, so
+// only the paper is named, never a rotation. What the dialog set explicitly (copies,
+// collation, sides) wins over the same setting among its job options.
+std::vector<std::pair<QString, QString>> PagePrinter::Job::queueOptions() const
+{
+    static const QStringList kOwnNames = {
+        QStringLiteral("page-ranges"), QStringLiteral("copies"),
+        QStringLiteral("collate"),     QStringLiteral("multiple-document-handling"),
+        QStringLiteral("sides"),       QStringLiteral("Duplex"),
+        QStringLiteral("landscape"),   QStringLiteral("orientation-requested"),
+    };
+    std::vector<std::pair<QString, QString>> options;
+    for (qsizetype i = 0; i + 1 < dialogOptions.size(); i += 2) {
+        if (!kOwnNames.contains(dialogOptions[i], Qt::CaseInsensitive))
+            options.emplace_back(dialogOptions[i], dialogOptions[i + 1]);
+    }
+    options.emplace_back(QStringLiteral("copies"), QString::number(copies));
+    options.emplace_back(QStringLiteral("multiple-document-handling"),
+                         collate ? QStringLiteral("separate-documents-collated-copies")
+                                     : QStringLiteral("separate-documents-uncollated-copies"));
+    options.emplace_back(QStringLiteral("sides"), sidesFor(duplex, layout));
+    if (layout.pageSize().id() != QPageSize::Custom)
+        options.emplace_back(QStringLiteral("media"), layout.pageSize().key());
+    if (colorMode == QPrinter::GrayScale)
+        options.emplace_back(QStringLiteral("print-color-mode"), QStringLiteral("monochrome"));
+    return options;
+}
+
+void PagePrinter::printOnQueue(const Job& job)
+{
+    makePdf(job, [this, job](const QByteArray& pdf) {
+        // Continues on this object's thread, and not at all once this object is gone.
+        submitInBackground(QueueJob{job.printerName, job.title, pdf, job.queueOptions()})
+            .then(this, [this](const QueueOutcome& result) { complete(result.ok, result.error); });
+    });
+}
+
+#else  // no print system to hand PDF to
+
+namespace {
+
+// Keeps the printer the view paints into alive until the view has finished with it, even
+// if the PagePrinter goes first: it belongs to the view.
+class ViewJobPrinter : public QObject {
+public:
+    explicit ViewJobPrinter(QWebEngineView* view) : QObject(view) {}
+    QPrinter printer{QPrinter::HighResolution};
+};
+
+}  // namespace
+
+void PagePrinter::printOnQueue(const Job& job)
+{
+    auto* keeper = new ViewJobPrinter(view_);
+    QPrinter& printer = keeper->printer;
+    printer.setPrinterName(job.printerName);
+    // The view paints each page as a picture; 300 dpi keeps text legible without
+    // the size and time of the printer's full resolution.
+    printer.setResolution(300);
+    printer.setPageLayout(job.layout);
+    if (!job.ranges.isEmpty()) {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setPageRanges(job.ranges);
+    }
+    printer.setCopyCount(job.copies);
+    printer.setCollateCopies(job.collate);
+    printer.setDuplex(job.duplex);
+    printer.setColorMode(job.colorMode);
+    printer.setDocName(job.title);
+
+    QPointer<PagePrinter> self(this);
+    connect(view_, &QWebEngineView::printFinished, keeper,
+            [self, keeper](bool ok) {
+                keeper->deleteLater();
+                if (self)
+                    self->complete(ok, tr("The page could not be printed."));
+            },
+            Qt::SingleShotConnection);
+    view_->print(&printer);
+}
+
+#endif
+
+}  // namespace platform

@@ -1,0 +1,596 @@
+#include "platform/PagePrinter.h"
+
+#include "platform/Errors.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPageRanges>
+#include <QPrintEngine>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+using platform::PagePrinter;
+
+namespace {
+
+constexpr int kLongPages = 60;
+constexpr int kJobTimeoutMs = 60000;
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QString& program, const QStringList& arguments, int timeoutMs = 30000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString pdfText(const QString& pdf, int page = 0)
+{
+    QStringList arguments;
+    if (page > 0)
+        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
+    arguments << "-layout" << pdf << "-";
+    return runTool("pdftotext", arguments).out;
+}
+
+QString pdfInfo(const QString& pdf, const QString& field)
+{
+    const ToolRun run = runTool("pdfinfo", {pdf});
+    const QRegularExpression line(QStringLiteral("^%1:\\s*(.*)$").arg(field),
+                                  QRegularExpression::MultilineOption);
+    const auto match = line.match(run.out);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+}
+
+int pdfPages(const QString& pdf)
+{
+    const QString pages = pdfInfo(pdf, "Pages");
+    return pages.isEmpty() ? -1 : pages.toInt();
+}
+
+QString sectionToken(int page)
+{
+    return QStringLiteral("QVSEC%1").arg(page, 4, 10, QLatin1Char('0'));
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// One page with a few known words.
+QByteArray shortPage(const QString& token)
+{
+    return QStringLiteral(
+               "<!DOCTYPE html><html><head><meta charset='utf-8'>"
+               "<title>Quorvel print check</title>"
+               "<style>body{margin:0;font:14pt 'DejaVu Sans',sans-serif}</style></head>"
+               "<body><p>Quorvel reading room %1</p><p>The second line of the page.</p>"
+               "</body></html>")
+        .arg(token)
+        .toUtf8();
+}
+
+// kLongPages pages of running text; each starts on a new sheet and carries its number.
+QByteArray longPage()
+{
+    QString html = QStringLiteral(
+        "<!DOCTYPE html><html><head><meta charset='utf-8'><title>Quorvel long page</title>"
+        "<style>body{margin:0;font:11pt 'DejaVu Serif',serif}"
+        "section{break-after:page}p{margin:0 0 6pt 0}</style></head><body>");
+    for (int page = 1; page <= kLongPages; ++page) {
+        html += QStringLiteral("<section><h2>Section %1 %2</h2>").arg(page).arg(sectionToken(page));
+        for (int paragraph = 0; paragraph < 8; ++paragraph)
+            html += QStringLiteral(
+                "<p>Quorvel keeps its pages in order so a reader can come back to them. "
+                "Each line here is ordinary text of the kind a book is made of, long "
+                "enough to wrap and fill most of the sheet it is printed on.</p>");
+        html += QStringLiteral("</section>");
+    }
+    html += QStringLiteral("</body></html>");
+    return html.toUtf8();
+}
+
+std::unique_ptr<QPrinter> pdfPrinter(const QString& fileName)
+{
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(fileName);
+    return printer;
+}
+
+void choosePages(QPrinter& printer, const QPageRanges& ranges)
+{
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setPageRanges(ranges);
+}
+
+}  // namespace
+
+class TestPagePrinter : public QObject {
+    Q_OBJECT
+
+private:
+    struct Outcome {
+        bool ok = false;
+        QString description;
+    };
+
+    bool load(const QString& file)
+    {
+        QSignalSpy loaded(view_.get(), &QWebEngineView::loadFinished);
+        view_->load(QUrl::fromLocalFile(dir_.filePath(file)));
+        if (!loaded.wait(30000) || !loaded.first().first().toBool())
+            return false;
+        current_ = file;
+        return true;
+    }
+
+    // Runs one job to its end and returns its outcome; fails the test if it never ends.
+    Outcome printAndWait(PagePrinter& printer, const QPrinter& settings)
+    {
+        QSignalSpy finished(&printer, &PagePrinter::finished);
+        printer.print(settings);
+        if (finished.isEmpty() && !finished.wait(kJobTimeoutMs))
+            return {false, QStringLiteral("the job did not end in time")};
+        return {finished.first().at(0).toBool(), finished.first().at(1).toString()};
+    }
+
+    // The test queue made by the project's script; empty when CUPS cannot run here.
+    QString queueSkipReason();
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QWebEngineView> view_;
+    QString current_;
+    QString token_ = QUuid::createUuid().toString(QUuid::Id128).left(12).toUpper();
+    QString queue_;
+    QString queueOutput_;
+    QString queueProblem_;
+    bool queueTried_ = false;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void writesPdfWithTheTextOfThePage();
+    void isBusyUntilTheJobEnds();
+    void printsOnlyTheChosenPages();
+    void printsEveryPageWhenTheDialogSaysAll();
+    void followsThePageLayout();
+    void missingFolderFailsAndLeavesNoFile();
+    void unwritableTargetFailsAndLeavesTheFolderAsItWas();
+    void replacesAnOlderFileWhole();
+    void pdfWithoutFileNameFails();
+    void goingAwayMidJobIsQuiet();
+    void printsOnTheTestQueue();
+    void queueGetsCopiesInTheChosenOrder();
+    void queueGetsTheDialogsJobOptions();
+    void removedQueueFails();
+};
+
+void TestPagePrinter::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QVERIFY(writeFile(dir_.filePath("short.html"), shortPage(token_)));
+    QVERIFY(writeFile(dir_.filePath("long.html"), longPage()));
+    for (const char* tool : {"pdftotext", "pdfinfo"})
+        QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(),
+                 "poppler-utils is needed: scripts/install-deps.sh test");
+    view_ = std::make_unique<QWebEngineView>();
+    view_->resize(800, 600);
+    view_->show();
+    QVERIFY(load("short.html"));
+}
+
+void TestPagePrinter::cleanupTestCase()
+{
+    view_.reset();
+}
+
+void TestPagePrinter::writesPdfWithTheTextOfThePage()
+{
+    QVERIFY(load("short.html"));
+    PagePrinter printer(view_.get());
+    const QString target = dir_.filePath("short.pdf");
+    const auto settings = pdfPrinter(target);
+
+    const Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QVERIFY(outcome.description.isEmpty());
+    QVERIFY(QFile::exists(target));
+    QCOMPARE(pdfPages(target), 1);
+    const QString text = pdfText(target);
+    QVERIFY2(text.contains("Quorvel reading room " + token_), qPrintable(text));
+    QVERIFY(text.contains("The second line of the page."));
+    // Text, not pictures of text: a page of words stays small.
+    QVERIFY2(QFileInfo(target).size() < 200 * 1024, qPrintable(QString::number(QFileInfo(target).size())));
+}
+
+void TestPagePrinter::isBusyUntilTheJobEnds()
+{
+    QVERIFY(load("long.html"));
+    PagePrinter printer(view_.get());
+    QVERIFY(!printer.busy());
+    const QString target = dir_.filePath("busy.pdf");
+    QSignalSpy finished(&printer, &PagePrinter::finished);
+    {
+        // The settings may go away as soon as the job has started.
+        const auto settings = pdfPrinter(target);
+        printer.print(*settings);
+    }
+    QVERIFY(printer.busy());
+    QVERIFY(finished.isEmpty());
+
+    const auto other = pdfPrinter(dir_.filePath("second.pdf"));
+    try {
+        printer.print(*other);
+        QFAIL("a second job was started while the first was running");
+    } catch (const platform::PlatformError& error) {
+        QCOMPARE(error.number(), int(platform::kErrPrintFailed));
+        QVERIFY(!error.description().isEmpty());
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
+    QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+    QVERIFY(!printer.busy());
+    QCOMPARE(pdfPages(target), kLongPages);
+    QVERIFY(!QFile::exists(dir_.filePath("second.pdf")));
+    // Exactly one outcome per job.
+    QTest::qWait(300);
+    QCOMPARE(finished.size(), 1);
+}
+
+void TestPagePrinter::printsOnlyTheChosenPages()
+{
+    QVERIFY(load("long.html"));
+    PagePrinter printer(view_.get());
+
+    const QString twoThree = dir_.filePath("pages-2-3.pdf");
+    auto settings = pdfPrinter(twoThree);
+    QPageRanges ranges;
+    ranges.addRange(2, 3);
+    choosePages(*settings, ranges);
+    Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QCOMPARE(pdfPages(twoThree), 2);
+    QVERIFY(pdfText(twoThree, 1).contains(sectionToken(2)));
+    QVERIFY(pdfText(twoThree, 2).contains(sectionToken(3)));
+    const QString all = pdfText(twoThree);
+    QVERIFY(!all.contains(sectionToken(1)));
+    QVERIFY(!all.contains(sectionToken(4)));
+
+    const QString scattered = dir_.filePath("pages-2-5-6.pdf");
+    settings = pdfPrinter(scattered);
+    ranges.clear();
+    ranges.addPage(2);
+    ranges.addRange(5, 6);
+    choosePages(*settings, ranges);
+    outcome = printAndWait(printer, *settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QCOMPARE(pdfPages(scattered), 3);
+    QVERIFY(pdfText(scattered, 1).contains(sectionToken(2)));
+    QVERIFY(pdfText(scattered, 2).contains(sectionToken(5)));
+    QVERIFY(pdfText(scattered, 3).contains(sectionToken(6)));
+}
+
+void TestPagePrinter::printsEveryPageWhenTheDialogSaysAll()
+{
+    QVERIFY(load("long.html"));
+    PagePrinter printer(view_.get());
+    const QString target = dir_.filePath("all.pdf");
+    const auto settings = pdfPrinter(target);
+    // Ranges left over from an earlier "Pages" choice do not count once "All" is chosen.
+    QPageRanges stale;
+    stale.addRange(2, 3);
+    settings->setPageRanges(stale);
+    settings->setPrintRange(QPrinter::AllPages);
+
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome outcome = printAndWait(printer, *settings);
+    const qint64 elapsed = timer.elapsed();
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    qInfo("%d pages to PDF in %lld ms, %lld bytes", kLongPages, elapsed,
+          QFileInfo(target).size());
+    QCOMPARE(pdfPages(target), kLongPages);
+    QVERIFY(pdfText(target, 1).contains(sectionToken(1)));
+    QVERIFY(pdfText(target, kLongPages).contains(sectionToken(kLongPages)));
+}
+
+void TestPagePrinter::followsThePageLayout()
+{
+    QVERIFY(load("short.html"));
+    PagePrinter printer(view_.get());
+    const QString target = dir_.filePath("layout.pdf");
+    const auto settings = pdfPrinter(target);
+    settings->setPageLayout(QPageLayout(QPageSize(QPageSize::A5), QPageLayout::Landscape,
+                                        QMarginsF(30, 20, 10, 10), QPageLayout::Millimeter));
+
+    const Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    // A5 across: 210 x 148 mm.
+    const QString size = pdfInfo(target, "Page size");
+    const QRegularExpression points(QStringLiteral("^([0-9.]+) x ([0-9.]+) pts"));
+    const auto match = points.match(size);
+    QVERIFY2(match.hasMatch(), qPrintable(size));
+    QVERIFY2(qAbs(match.captured(1).toDouble() - 595.3) < 2, qPrintable(size));
+    QVERIFY2(qAbs(match.captured(2).toDouble() - 419.5) < 2, qPrintable(size));
+
+    // The first word starts inside the left and top margins (30 mm = 85 pt, 20 mm = 57 pt).
+    const ToolRun bbox = runTool("pdftotext", {"-bbox", target, "-"});
+    const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>Quorvel</word>"));
+    const auto first = word.match(bbox.out);
+    QVERIFY2(first.hasMatch(), qPrintable(bbox.out));
+    const double left = first.captured(1).toDouble();
+    const double top = first.captured(2).toDouble();
+    QVERIFY2(left >= 84 && left < 100, qPrintable(QString::number(left)));
+    QVERIFY2(top >= 56 && top < 90, qPrintable(QString::number(top)));
+}
+
+void TestPagePrinter::missingFolderFailsAndLeavesNoFile()
+{
+    QVERIFY(load("short.html"));
+    PagePrinter printer(view_.get());
+    const QString folder = dir_.filePath("no-such-folder");
+    const QString target = folder + "/out.pdf";
+    const auto settings = pdfPrinter(target);
+
+    const Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY(!outcome.ok);
+    qInfo("%s", qPrintable(outcome.description));
+    QVERIFY2(outcome.description.contains(target), qPrintable(outcome.description));
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(!QFileInfo::exists(folder));
+    QVERIFY(!printer.busy());
+}
+
+void TestPagePrinter::unwritableTargetFailsAndLeavesTheFolderAsItWas()
+{
+    QVERIFY(load("short.html"));
+    PagePrinter printer(view_.get());
+    // A folder where the file should go cannot be replaced by it.
+    const QString folder = dir_.filePath("occupied");
+    QVERIFY(QDir().mkpath(folder + "/out.pdf"));
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const auto settings = pdfPrinter(folder + "/out.pdf");
+
+    const Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY(!outcome.ok);
+    qInfo("%s", qPrintable(outcome.description));
+    QVERIFY(!outcome.description.isEmpty());
+    QVERIFY(QFileInfo(folder + "/out.pdf").isDir());
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+}
+
+void TestPagePrinter::replacesAnOlderFileWhole()
+{
+    QVERIFY(load("short.html"));
+    PagePrinter printer(view_.get());
+    const QString target = dir_.filePath("again.pdf");
+    QVERIFY(writeFile(target, QByteArray(5 * 1024 * 1024, 'x')));
+    const auto settings = pdfPrinter(target);
+
+    const Outcome outcome = printAndWait(printer, *settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+    QVERIFY(!pdf.contains("xxxxxxxx"));
+    QVERIFY(pdfText(target).contains(token_));
+    QCOMPARE(QDir(dir_.path()).entryList({"again.pdf*"}, QDir::Files | QDir::Hidden),
+             QStringList{"again.pdf"});
+}
+
+void TestPagePrinter::pdfWithoutFileNameFails()
+{
+    PagePrinter printer(view_.get());
+    QPrinter settings(QPrinter::HighResolution);
+    settings.setOutputFormat(QPrinter::PdfFormat);
+    QCOMPARE(settings.outputFormat(), QPrinter::PdfFormat);
+
+    QSignalSpy finished(&printer, &PagePrinter::finished);
+    printer.print(settings);
+    // Reported from the event loop, never from inside print().
+    QVERIFY(finished.isEmpty());
+    QVERIFY(printer.busy());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+    QVERIFY(!finished.first().at(0).toBool());
+    QVERIFY(!finished.first().at(1).toString().isEmpty());
+    QVERIFY(!printer.busy());
+}
+
+void TestPagePrinter::goingAwayMidJobIsQuiet()
+{
+    QVERIFY(load("long.html"));
+    const QString target = dir_.filePath("abandoned.pdf");
+    {
+        PagePrinter printer(view_.get());
+        printer.print(*pdfPrinter(target));
+        QVERIFY(printer.busy());
+    }
+    // The page still answers; nobody is left to take the result, and nothing breaks.
+    QTest::qWait(3000);
+    QVERIFY(!QFile::exists(target));
+
+    // The view can print again afterwards.
+    PagePrinter printer(view_.get());
+    const Outcome outcome = printAndWait(printer, *pdfPrinter(target));
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QCOMPARE(pdfPages(target), kLongPages);
+}
+
+QString TestPagePrinter::queueSkipReason()
+{
+    if (!queueTried_) {
+        queueTried_ = true;
+        const ToolRun run = runTool("bash", {DA1011_CUPS_TEST_QUEUE_SCRIPT}, 60000);
+        const QRegularExpression queue(QStringLiteral("^queue=(.+)$"), QRegularExpression::MultilineOption);
+        const QRegularExpression output(QStringLiteral("^output=(.+)$"), QRegularExpression::MultilineOption);
+        if (run.exitCode == 0) {
+            queue_ = queue.match(run.out).captured(1).trimmed();
+            queueOutput_ = output.match(run.out).captured(1).trimmed();
+        }
+        if (queue_.isEmpty() || queueOutput_.isEmpty())
+            queueProblem_ = QStringLiteral("the CUPS test queue could not be set up (%1): %2")
+                                .arg(run.exitCode)
+                                .arg(run.err.trimmed());
+    }
+    return queueProblem_;
+}
+
+namespace {
+
+bool queueIsIdle(const QString& queue)
+{
+    const ToolRun run = runTool("lpstat", {"-o", queue});
+    return run.exitCode == 0 && run.out.trimmed().isEmpty();
+}
+
+}  // namespace
+
+void TestPagePrinter::printsOnTheTestQueue()
+{
+    if (const QString reason = queueSkipReason(); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(load("short.html"));
+    QFile::remove(queueOutput_);
+
+    PagePrinter printer(view_.get());
+    QPrinter settings(QPrinter::HighResolution);
+    settings.setPrinterName(queue_);
+    QCOMPARE(settings.outputFormat(), QPrinter::NativeFormat);
+    settings.setDuplex(QPrinter::DuplexLongSide);
+    const Outcome outcome = printAndWait(printer, settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queueOutput_) && queueIsIdle(queue_), kJobTimeoutMs);
+    QCOMPARE(pdfPages(queueOutput_), 1);
+    const QString text = pdfText(queueOutput_);
+    QVERIFY2(text.contains("Quorvel reading room " + token_), qPrintable(text));
+
+    // The generic PDF driver writes the job's name and binding into the file's header.
+    QFile file(queueOutput_);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(4096);
+    QVERIFY2(head.contains("Quorvel print check"), head.constData());
+    QVERIFY2(head.contains("DUPLEX=ON") && head.contains("LONGEDGE"), head.constData());
+}
+
+void TestPagePrinter::queueGetsCopiesInTheChosenOrder()
+{
+    if (const QString reason = queueSkipReason(); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(load("long.html"));
+    PagePrinter printer(view_.get());
+
+    for (const bool collate : {true, false}) {
+        QFile::remove(queueOutput_);
+        QPrinter settings(QPrinter::HighResolution);
+        settings.setPrinterName(queue_);
+        QPageRanges ranges;
+        ranges.addRange(2, 3);
+        choosePages(settings, ranges);
+        settings.setCopyCount(2);
+        settings.setCollateCopies(collate);
+
+        const Outcome outcome = printAndWait(printer, settings);
+        QVERIFY2(outcome.ok, qPrintable(outcome.description));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queueOutput_) && queueIsIdle(queue_), kJobTimeoutMs);
+
+        // Pages 2 and 3 twice: cut once, not again by the queue.
+        QCOMPARE(pdfPages(queueOutput_), 4);
+        const QList<int> expected = collate ? QList<int>{2, 3, 2, 3} : QList<int>{2, 2, 3, 3};
+        for (int sheet = 1; sheet <= 4; ++sheet) {
+            const QString text = pdfText(queueOutput_, sheet);
+            QVERIFY2(text.contains(sectionToken(expected[sheet - 1])),
+                     qPrintable(QStringLiteral("collate=%1 sheet %2: %3")
+                                    .arg(collate)
+                                    .arg(sheet)
+                                    .arg(text.left(200))));
+        }
+    }
+}
+
+void TestPagePrinter::queueGetsTheDialogsJobOptions()
+{
+    if (const QString reason = queueSkipReason(); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(load("long.html"));
+    QFile::remove(queueOutput_);
+    PagePrinter printer(view_.get());
+    QPrinter settings(QPrinter::HighResolution);
+    settings.setPrinterName(queue_);
+    QPageRanges ranges;
+    ranges.addRange(1, 4);
+    choosePages(settings, ranges);
+    // What the dialog's Options page records for "Page set: odd pages".
+    settings.printEngine()->setProperty(QPrintEngine::PrintEnginePropertyKey(0xfe00),
+                                        QStringList{"page-set", "odd"});
+
+    const Outcome outcome = printAndWait(printer, settings);
+    QVERIFY2(outcome.ok, qPrintable(outcome.description));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queueOutput_) && queueIsIdle(queue_), kJobTimeoutMs);
+    QCOMPARE(pdfPages(queueOutput_), 2);
+    QVERIFY(pdfText(queueOutput_, 1).contains(sectionToken(1)));
+    QVERIFY(pdfText(queueOutput_, 2).contains(sectionToken(3)));
+}
+
+void TestPagePrinter::removedQueueFails()
+{
+    if (const QString reason = queueSkipReason(); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(load("short.html"));
+    // A queue taken away between the dialog and the job: the dialog only offers queues
+    // that exist, and Qt swaps an unknown name for the default printer.
+    const QString gone = QStringLiteral("DA1011-gone");
+    const ToolRun added = runTool("lpadmin", {"-p", gone, "-v", "file:///dev/null", "-P",
+                                              "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd",
+                                              "-E"});
+    QVERIFY2(added.exitCode == 0, qPrintable(added.err));
+    QPrinter settings(QPrinter::HighResolution);
+    settings.setPrinterName(gone);
+    const ToolRun removed = runTool("lpadmin", {"-x", gone});
+    QCOMPARE(settings.printerName(), gone);
+    QVERIFY2(removed.exitCode == 0, qPrintable(removed.err));
+
+    PagePrinter printer(view_.get());
+    const Outcome outcome = printAndWait(printer, settings);
+    QVERIFY(!outcome.ok);
+    qInfo("%s", qPrintable(outcome.description));
+    QVERIFY2(outcome.description.contains(gone), qPrintable(outcome.description));
+    QVERIFY(!printer.busy());
+}
+
+DA1011_TEST_MAIN(TestPagePrinter)
+#include "test_page_printer.moc"
