@@ -1,11 +1,17 @@
 #include "platform/BrowserView.h"
 
 #include "platform/Errors.h"
+#include "platform/PagePrinter.h"
 #include "platform/Twips.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -14,10 +20,39 @@
 
 namespace platform {
 
+namespace {
+
+constexpr int kPrintCommand = 6;
+// How long a print request waits for a page that is still loading before it prints what the
+// view shows; a load that never ends must not hold the prompt back for ever.
+constexpr int kLoadWaitMs = 60'000;
+
+// Marks the view busy for the life of a print request.
+class BusyFlag {
+public:
+    explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyFlag() { flag_ = false; }
+    BusyFlag(const BusyFlag&) = delete;
+    BusyFlag& operator=(const BusyFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+void checkCommand(int command)
+{
+    if (command != kPrintCommand)
+        throw PlatformError(kErrInvalidPropertyValue,
+                            QStringLiteral("Command %1 is not supported").arg(command));
+}
+
+}  // namespace
+
 BrowserView::BrowserView(QWidget* parent)
     : QWidget(parent), view_(new QWebEngineView(this)),
       widthTwips_(static_cast<float>(pixelsToTwips(width()))),
-      heightTwips_(static_cast<float>(pixelsToTwips(height())))
+      heightTwips_(static_cast<float>(pixelsToTwips(height()))),
+      printer_(new PagePrinter(view_, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -35,14 +70,10 @@ BrowserView::BrowserView(QWidget* parent)
                 if (status != QWebEnginePage::NormalTerminationStatus && pageProcessDied_)
                     Handler::run(pageProcessDied_);
             });
-    connect(view_, &QWebEngineView::loadStarted, this, [this] {
-        loading_ = true;
-        emit loadStarted();
-    });
-    connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        loading_ = false;
-        emit loadFinished(ok);
-    });
+    connect(page, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
+    connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
+    connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
+    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::printRequested);
 }
 
 BrowserView::~BrowserView() = default;
@@ -61,7 +92,8 @@ void BrowserView::Navigate(const QString& location)
         throw PlatformError(kErrInvalidPropertyValue,
                             QStringLiteral("The location is not valid: %1").arg(location));
     navigated_ = true;
-    loading_ = true;  // from now on, until the view reports the load finished
+    loading_ = true;  // from now on, until the view reports this load ended
+    pendingUrl_ = url;
     view_->setUrl(url);
 }
 
@@ -95,18 +127,90 @@ void BrowserView::applySize()
     resize(twipsToPixels(widthTwips_), twipsToPixels(heightTwips_));
 }
 
+void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        loading_ = true;
+        pendingUrl_ = info.url();
+    } else if (info.url() == pendingUrl_) {
+        // The end of an earlier load that a newer navigation cut short is not the end of
+        // the newer one.
+        loading_ = false;
+    }
+}
+
 int BrowserView::QueryStatusWB(int command) const
 {
-    if (command != 6)
-        throw PlatformError(kErrInvalidPropertyValue, QStringLiteral("Unsupported command"));
-    return 1 | (navigated_ ? 2 : 0);
+    checkCommand(command);
+    constexpr int kSupported = 1;
+    constexpr int kEnabled = 2;
+    const bool jobRunning = promptOpen_ || printer_->busy();
+    return kSupported | (navigated_ && !jobRunning ? kEnabled : 0);
+}
+
+QPrinter& BrowserView::printSettings()
+{
+    if (!settings_)
+        settings_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *settings_;
 }
 
 void BrowserView::ExecWB(int command, int)
 {
-    if (command != 6)
-        throw PlatformError(kErrInvalidPropertyValue, QStringLiteral("Unsupported command"));
-    throw PlatformError(kErrPrintFailed, QStringLiteral("Printing is not available"));
+    checkCommand(command);
+    if (!navigated_)
+        throw PlatformError(kErrPrintFailed, QStringLiteral("There is no page to print"));
+    if (promptOpen_ || printer_->busy())
+        throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
+    {
+        const BusyFlag busy(promptOpen_);
+        waitWhileLoading();
+        QPrinter& settings = printSettings();
+        settings.setDocName(title());
+        QPrintDialog prompt(&settings, window());
+        prompt.setWindowModality(Qt::ApplicationModal);
+        if (prompt.exec() != QDialog::Accepted)
+            throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+    }
+    printAndWait();
+}
+
+void BrowserView::waitWhileLoading()
+{
+    if (!loading_)
+        return;
+    QEventLoop loop;
+    QTimer patience;
+    patience.setSingleShot(true);
+    connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(view_->page(), &QWebEnginePage::loadingChanged, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+    });
+    patience.start(kLoadWaitMs);
+    loop.exec();
+}
+
+void BrowserView::printAndWait()
+{
+    bool done = false;
+    bool ok = false;
+    QString failure;
+    QEventLoop loop;
+    connect(printer_, &PagePrinter::finished, &loop,
+            [&](bool success, const QString& description) {
+                done = true;
+                ok = success;
+                failure = description;
+                loop.quit();
+            });
+    printer_->print(printSettings());
+    if (!done)
+        loop.exec();
+    if (!done)
+        throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
+    if (!ok)
+        throw PlatformError(kErrPrintFailed, failure);
 }
 
 QUrl BrowserView::url() const

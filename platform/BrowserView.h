@@ -5,11 +5,16 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class QPrinter;
+class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineView;
 
 namespace platform {
+
+class PagePrinter;
 
 // The embedded browser view. Locations are file paths of the application's own pages;
 // links inside the pages are followed by the view itself. A page that asks for a new
@@ -38,9 +43,12 @@ public:
     // The print command's status flags: 1 supported, 2 enabled (a page is held and none of
     // the view's print jobs is running).
     int QueryStatusWB(int command) const;
-    // Shows the print prompt for the page shown and prints it when the user confirms.
-    // A cancelled prompt or a failed job raises PlatformError.
+    // Shows the print prompt for the page shown and prints it when the user confirms; returns
+    // when the job is done. A page still loading is waited for first, so that what is printed
+    // is the whole page. A cancelled prompt or a failed job raises PlatformError.
     void ExecWB(int command, int option);
+    // The print settings, remembered from one prompt to the next.
+    QPrinter& printSettings();
 
     bool hasNavigated() const { return navigated_; }
     bool isLoading() const { return loading_; }
@@ -53,17 +61,26 @@ public:
 
 signals:
     void loadStarted();
+    // The page itself asked to be printed (window.print()).
+    void printRequested();
     void loadFinished(bool ok);
 
 private:
     static float checkedExtent(float twips);
     void applySize();
+    void trackLoading(const QWebEngineLoadingInfo& info);
+    void waitWhileLoading();
+    void printAndWait();
 
     QWebEngineView* view_;
     float widthTwips_;
     float heightTwips_;
     bool navigated_ = false;
     bool loading_ = false;
+    QUrl pendingUrl_;
+    PagePrinter* printer_;
+    std::unique_ptr<QPrinter> settings_;
+    bool promptOpen_ = false;
     std::function<void()> pageProcessDied_;
 };
 

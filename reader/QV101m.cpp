@@ -121,6 +121,9 @@ void QV101m::buildControls()
     connect(Command3, &QPushButton::clicked, this,
             [this] { platform::Handler::run([this] { Command3_Click(); }); });
     // A reader's renderer that dies would leave a blank pane: show the contents again.
+    // A page's own print button prints it like "Print Current Page".
+    connect(WebBrowser1, &platform::BrowserView::printRequested, this,
+            [this] { platform::Handler::run([this] { Command3_Click(); }); });
     connect(WebBrowser1, &platform::BrowserView::loadFinished, this, [](bool ok) {
         if (ok)
             platform::traceMilestone("page loaded");

@@ -1,6 +1,7 @@
 #include "platform/PagePrinter.h"
 
 #include "platform/Errors.h"
+#include "support/PrintTools.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -27,53 +28,6 @@ namespace {
 
 constexpr int kLongPages = 60;
 constexpr int kJobTimeoutMs = 60000;
-
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QString& program, const QStringList& arguments, int timeoutMs = 30000)
-{
-    QProcess process;
-    process.start(program, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QString pdfText(const QString& pdf, int page = 0)
-{
-    QStringList arguments;
-    if (page > 0)
-        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
-    arguments << "-layout" << pdf << "-";
-    return runTool("pdftotext", arguments).out;
-}
-
-QString pdfInfo(const QString& pdf, const QString& field)
-{
-    const ToolRun run = runTool("pdfinfo", {pdf});
-    const QRegularExpression line(QStringLiteral("^%1:\\s*(.*)$").arg(field),
-                                  QRegularExpression::MultilineOption);
-    const auto match = line.match(run.out);
-    return match.hasMatch() ? match.captured(1).trimmed() : QString();
-}
-
-int pdfPages(const QString& pdf)
-{
-    const QString pages = pdfInfo(pdf, "Pages");
-    return pages.isEmpty() ? -1 : pages.toInt();
-}
 
 QString sectionToken(int page)
 {
@@ -173,8 +127,6 @@ private:
     QString token_ = QUuid::createUuid().toString(QUuid::Id128).left(12).toUpper();
     QString queue_;
     QString queueOutput_;
-    QString queueProblem_;
-    bool queueTried_ = false;
 
 private slots:
     void initTestCase();
@@ -452,29 +404,17 @@ void TestPagePrinter::goingAwayMidJobIsQuiet()
 
 QString TestPagePrinter::queueSkipReason()
 {
-    if (!queueTried_) {
-        queueTried_ = true;
-        const ToolRun run = runTool("bash", {DA1011_CUPS_TEST_QUEUE_SCRIPT}, 60000);
-        const QRegularExpression queue(QStringLiteral("^queue=(.+)$"), QRegularExpression::MultilineOption);
-        const QRegularExpression output(QStringLiteral("^output=(.+)$"), QRegularExpression::MultilineOption);
-        if (run.exitCode == 0) {
-            queue_ = queue.match(run.out).captured(1).trimmed();
-            queueOutput_ = output.match(run.out).captured(1).trimmed();
-        }
-        if (queue_.isEmpty() || queueOutput_.isEmpty())
-            queueProblem_ = QStringLiteral("the CUPS test queue could not be set up (%1): %2")
-                                .arg(run.exitCode)
-                                .arg(run.err.trimmed());
-    }
-    return queueProblem_;
+    const TestQueue& queue = TestQueue::get();
+    queue_ = queue.name;
+    queueOutput_ = queue.output;
+    return queue.problem;
 }
 
 namespace {
 
 bool queueIsIdle(const QString& queue)
 {
-    const ToolRun run = runTool("lpstat", {"-o", queue});
-    return run.exitCode == 0 && run.out.trimmed().isEmpty();
+    return TestQueue{queue, {}, {}}.idle();
 }
 
 }  // namespace

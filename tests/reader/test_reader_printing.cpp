@@ -1,0 +1,283 @@
+#include "platform/BrowserView.h"
+#include "platform/Errors.h"
+#include "platform/Timer.h"
+#include "reader/QV101m.h"
+#include "support/LoopbackServer.h"
+#include "support/ModalWatcher.h"
+#include "support/PrintTools.h"
+#include "support/TempAppFolder.h"
+#include "support/TestMain.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kLastWords = QStringLiteral("The last knot is always tied by hand.");
+const QString kDisabled = QStringLiteral("Sorry, the Print command is currently disabled.");
+
+}  // namespace
+
+// Drives the real print prompt: every prompt that opens is answered as the test says and
+// timed from the test's start.
+class ReaderPrintingTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder_;
+    std::unique_ptr<ModalWatcher> watcher_;
+    QElapsedTimer clock_;
+    QList<qint64> promptsAt_;
+    bool acceptPrompts_ = true;
+    bool toPdfFile_ = true;
+    std::function<void()> whilePrompting_;
+
+    QString pdfPath() const { return folder_->file("printed.pdf"); }
+
+    QV101m& readerOnStartPage()
+    {
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        waitForPage(w, QStringLiteral("start.html"));
+        return w;
+    }
+
+    static void waitForPage(QV101m& w, const QString& fileName)
+    {
+        QVERIFY(QTest::qWaitFor([&] {
+            return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
+        }, 20000));
+    }
+
+    // Chooses "Print to File (PDF)" in the prompt, as a user would, and names the file.
+    static void choosePdfFile(QPrintDialog* prompt, const QString& path)
+    {
+        auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
+        auto* fileName = prompt->findChild<QLineEdit*>(QStringLiteral("filename"));
+        QVERIFY(printers && fileName);
+        const int pdf = printers->findText(QStringLiteral("Print to File (PDF)"));
+        QVERIFY(pdf >= 0);
+        printers->setCurrentIndex(pdf);
+        fileName->setText(path);
+    }
+
+    static QString normalized(QString text)
+    {
+        return text.simplified();
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TempAppFolder>();
+        watcher_ = std::make_unique<ModalWatcher>();
+        promptsAt_.clear();
+        acceptPrompts_ = true;
+        toPdfFile_ = true;
+        whilePrompting_ = nullptr;
+        watcher_->onOtherDialog = [this](QWidget* dialog) {
+            auto* prompt = qobject_cast<QPrintDialog*>(dialog);
+            QVERIFY(prompt);
+            promptsAt_ << clock_.elapsed();
+            if (toPdfFile_)
+                choosePdfFile(prompt, pdfPath());
+            if (whilePrompting_)
+                whilePrompting_();
+            const bool accept = acceptPrompts_;
+            QMetaObject::invokeMethod(prompt, [prompt, accept] {
+                accept ? prompt->accept() : prompt->reject();
+            }, Qt::QueuedConnection);
+        };
+        clock_.start();
+    }
+    void cleanup()
+    {
+        if (QV101m* w = QV101m::loadedInstance())
+            w->Unload();
+        QTest::qWait(0);
+        watcher_.reset();
+        folder_.reset();
+    }
+
+    void printCurrentPagePrintsTheChapterShown()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(folder_->file("chapter03.html"));
+        waitForPage(w, QStringLiteral("chapter03.html"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(watcher_->seen().isEmpty());
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY2(text.contains(QStringLiteral("Chapter 3: Cord, Tally and Board")), qPrintable(text.left(300)));
+        QVERIFY(!text.contains(QStringLiteral("Chapter 4:")));
+        QVERIFY(!w.Timer1->enabled());
+    }
+
+    void printEntireBookPrintsTheWholeBookAfterTheDelay()
+    {
+        QV101m& w = readerOnStartPage();
+        clock_.restart();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(w.Timer1->enabled());
+        QVERIFY(promptsAt_.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY2(promptsAt_.first() >= 900, qPrintable(QString::number(promptsAt_.first())));
+        QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("Quorvel 101.HTM"));
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY(text.contains(QStringLiteral("Chapter 1: What Is Quorvel?")));
+        QVERIFY(text.contains(kLastWords));
+        QVERIFY(pdfPages(pdfPath()) >= 50);
+        QTest::qWait(1500);
+        QCOMPARE(promptsAt_.size(), 1);  // one attempt, then the delay is off
+    }
+
+    void tableOfContentsWithinTheDelayPrintsTheStartPage()
+    {
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::qWait(200);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(w.Timer1->enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY(text.contains(QStringLiteral("Contents")));
+        QVERIFY(!text.contains(kLastWords));
+        QVERIFY(pdfPages(pdfPath()) < 5);
+    }
+
+    void pressingPrintEntireBookTwiceGivesOneAttempt()
+    {
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::qWait(300);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QTest::qWait(1500);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
+    void aCancelledPromptShowsNoMessage()
+    {
+        acceptPrompts_ = false;
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QTest::qWait(100);
+        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(!QFile::exists(pdfPath()));
+        QVERIFY(QV101m::loadedInstance());
+    }
+
+    void aSecondRequestWhileAJobRunsIsToldPrintingIsDisabled()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        // Right after the prompt is confirmed the whole book is being printed; press again.
+        whilePrompting_ = [&w] {
+            QTimer::singleShot(50, &w, [&w] { w.Command3->click(); });
+        };
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(), QStringList{kDisabled});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
+        QCOMPARE(watcher_->seen().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(watcher_->seen().first().icon, QMessageBox::NoIcon);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+        // With the job done, printing is enabled again.
+        QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+    }
+
+    void theStatusFlagsFollowTheView()
+    {
+        platform::BrowserView view(nullptr);
+        QCOMPARE(view.QueryStatusWB(6), 1);  // supported, but nothing to print yet
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, view.ExecWB(6, 1));
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, view.QueryStatusWB(7));
+        view.Navigate(folder_->file("start.html"));
+        QCOMPARE(view.QueryStatusWB(6), 3);
+    }
+
+    void aSlowWholeBookIsStillPrintedWhole()
+    {
+        // The whole-book page waits for a script that the server holds back: until it comes,
+        // the end of the book is not even parsed.
+        LoopbackServer server;
+        server.server().Get("/slow.js", [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(2500ms);
+            response.set_content("document.title = 'slow book';", "application/javascript");
+        });
+        folder_->write("Quorvel 101.HTM",
+                       "<html><head><title>book</title></head><body><h1>The first chapter</h1>"
+                       "<script src='http://127.0.0.1:" + QByteArray::number(server.port())
+                           + "/slow.js'></script><p>" + kLastWords.toUtf8() + "</p></body></html>");
+        QV101m& w = readerOnStartPage();
+        // The book's pages may not reach the network; the stand-in slow page here must.
+        w.WebBrowser1->page()->settings()->setAttribute(
+            QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        clock_.restart();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY2(promptsAt_.first() >= 2400, qPrintable(QString::number(promptsAt_.first())));
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY2(text.contains(QStringLiteral("The first chapter")), qPrintable(text));
+        QVERIFY2(text.contains(kLastWords), qPrintable(text));
+    }
+
+    void aMissingWholeBookPrintsWhatTheViewShows()
+    {
+        QFile::remove(folder_->file("Quorvel 101.HTM"));
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(QV101m::loadedInstance());
+    }
+
+    void aPagesOwnPrintButtonPrintsThePage()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->page()->runJavaScript(QStringLiteral("window.print()"));
+        QTRY_COMPARE(promptsAt_.size(), 1);
+        QTRY_VERIFY(QFile::exists(pdfPath()));
+        QVERIFY(normalized(pdfText(pdfPath())).contains(QStringLiteral("Contents")));
+    }
+
+    void printCurrentPageReachesARealPrintQueue()
+    {
+        const TestQueue& queue = TestQueue::get();
+        if (!queue.problem.isEmpty())
+            QSKIP(qPrintable(queue.problem));
+        QFile::remove(queue.output);
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(folder_->file("chapter05.html"));
+        waitForPage(w, QStringLiteral("chapter05.html"));
+        toPdfFile_ = false;
+        whilePrompting_ = [&queue] {
+            auto* prompt = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
+            printers->setCurrentIndex(printers->findText(queue.name));
+        };
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(watcher_->seen().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
+        const QString text = normalized(pdfText(queue.output));
+        QVERIFY2(text.contains(QStringLiteral("Chapter 5: The Wheel")), qPrintable(text.left(300)));
+    }
+};
+
+DA1011_TEST_MAIN(ReaderPrintingTest)
+#include "test_reader_printing.moc"
