@@ -13,6 +13,7 @@ run_packages=(
 test_packages=(
   libcpp-httplib-dev poppler-utils python3
   cups cups-client cups-bsd cups-filters
+  xvfb xauth x11-utils openbox wmctrl
 )
 
 case "${1:-run}" in

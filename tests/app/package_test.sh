@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Packs the portable archive, unpacks it into a fresh folder and starts the program from
+# there, as a reader who downloaded it would: the welcome window must come up, and closing
+# it must end the program cleanly without touching the flag file.
+#   package_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G TGZ -B "$work/pack" >/dev/null) || fail "cpack failed"
+archive=$(ls "$work"/pack/DA1011-*.tar.gz)
+mkdir "$work/unpacked"
+tar -xzf "$archive" -C "$work/unpacked"
+tops=$(ls "$work/unpacked")
+[[ $(echo "$tops" | wc -l) -eq 1 ]] || fail "the archive has more than one top folder: $tops"
+app="$work/unpacked/$tops"
+for file in DA1011 start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
+  [[ -e "$app/$file" ]] || fail "$file is missing from the package"
+done
+[[ ! -s "$app/dontshow.txt" ]] || fail "the packed flag file is not empty"
+ls "$app"/*.py >/dev/null 2>&1 && fail "build scripts were packed"
+
+# A real X server and window manager, so the window is closed the way a user closes it.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
+for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
+sleep 0.5
+
+log="$work/app.log"
+(cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true" \
+  "$app/DA1011" >"$log" 2>&1) & app_pid=$!
+for _ in $(seq 200); do grep -q "welcome window shown" "$log" && break; sleep 0.1; done
+grep -q "welcome window shown" "$log" || { cat "$log"; fail "the welcome window did not come up"; }
+pgrep -f QtWebEngineProcess -P "$app_pid" >/dev/null && fail "the welcome window started the web engine"
+
+DISPLAY=$display wmctrl -c "Get Our Quorvel Weekly ezine FREE!" || fail "could not close the window"
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when its window was closed"
+wait "$app_pid"; code=$?
+app_pid=""
+[[ $code -eq 0 ]] || fail "the program ended with exit code $code"
+[[ ! -s "$app/dontshow.txt" ]] || fail "the flag file was written"
+echo "package: $(basename "$archive") unpacked, started, welcome window shown, closed cleanly"
