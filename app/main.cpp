@@ -9,7 +9,6 @@ int main(int argc, char* argv[])
     // libcurl must be set up before any other thread exists.
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
         return 2;
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int code = 0;
     {
         QApplication application(argc, argv);

@@ -1,5 +1,6 @@
 #include "reader/QV101m.h"
 
+#include "app/HandOff.h"
 #include "platform/AppInfo.h"
 #include "platform/BrowserView.h"
 #include "platform/Errors.h"
@@ -28,6 +29,16 @@ platform::FormSlot<QV101m>& slot()
     static platform::FormSlot<QV101m> instance;
     return instance;
 }
+
+// Shown without modality and without an owner, maximized as designed.
+void showReader()
+{
+    QV101m::instance().ShowMaximized();
+}
+
+// Tells the welcome window's hand-off how to show this window, as soon as this code is
+// part of the process (linked in, or its module loaded).
+const bool kRegistered = (handoff::registerReaderWindow(&showReader), true);
 
 QPushButton* makeButton(QWidget* parent, const QString& caption)
 {

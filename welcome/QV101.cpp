@@ -1,5 +1,6 @@
 #include "welcome/QV101.h"
 
+#include "app/HandOff.h"
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
@@ -7,7 +8,6 @@
 #include "platform/PictureBox.h"
 #include "platform/Trace.h"
 #include "platform/Twips.h"
-#include "reader/QV101m.h"
 #include "welcome/SkipFile.h"
 #include "welcome/SubscriptionUrl.h"
 
@@ -171,7 +171,7 @@ void QV101::Form_Load()
 void QV101::ShowBook()
 {
     instance().Unload();
-    QV101m::instance().ShowMaximized();
+    handoff::showReaderWindow();
 }
 
 void QV101::StartBook()
@@ -186,7 +186,7 @@ void QV101::StartBook()
         }
     }
     instance().Unload();
-    QV101m::instance().ShowMaximized();
+    handoff::showReaderWindow();
 }
 
 void QV101::Command1_Click()

@@ -23,7 +23,7 @@ tar -xzf "$archive" -C "$work/unpacked"
 tops=$(ls "$work/unpacked")
 [[ $(echo "$tops" | wc -l) -eq 1 ]] || fail "the archive has more than one top folder: $tops"
 app="$work/unpacked/$tops"
-for file in DA1011 start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
+for file in DA1011 DA1011-reader.so start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
   [[ -e "$app/$file" ]] || fail "$file is missing from the package"
 done
 [[ ! -s "$app/dontshow.txt" ]] || fail "the packed flag file is not empty"
@@ -42,12 +42,27 @@ log="$work/app.log"
 for _ in $(seq 200); do grep -q "welcome window shown" "$log" && break; sleep 0.1; done
 grep -q "welcome window shown" "$log" || { cat "$log"; fail "the welcome window did not come up"; }
 pgrep -f QtWebEngineProcess -P "$app_pid" >/dev/null && fail "the welcome window started the web engine"
+grep -q libQt6WebEngineCore "/proc/$app_pid/maps" && fail "the welcome window loaded the web engine"
 
 DISPLAY=$display wmctrl -c "Get Our Quorvel Weekly ezine FREE!" || fail "could not close the window"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when its window was closed"
-wait "$app_pid"; code=$?
+code=0; wait "$app_pid" || code=$?
 app_pid=""
 [[ $code -eq 0 ]] || fail "the program ended with exit code $code"
 [[ ! -s "$app/dontshow.txt" ]] || fail "the flag file was written"
-echo "package: $(basename "$archive") unpacked, started, welcome window shown, closed cleanly"
+
+# With the flag set, the book opens at once from the reader module beside the program.
+printf '1\r\n' >"$app/dontshow.txt"
+[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
+(cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true" \
+  "$app/DA1011" >"$log" 2>&1) & app_pid=$!
+for _ in $(seq 300); do grep -q "page loaded" "$log" && break; sleep 0.1; done
+grep -q "page loaded" "$log" || { cat "$log"; fail "the book did not open"; }
+DISPLAY=$display wmctrl -c "Quorvel 101" || fail "could not close the reader window"
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when the reader window was closed"
+code=0; wait "$app_pid" || code=$?
+app_pid=""
+[[ $code -eq 0 ]] || fail "the reader ended with exit code $code"
+echo "package: $(basename "$archive") unpacked; welcome window shown and closed cleanly; book opened and closed cleanly"

@@ -1,6 +1,7 @@
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/Form.h"
+#include "platform/Module.h"
 #include "platform/Timer.h"
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"
@@ -201,6 +202,17 @@ private slots:
         form.Unload();  // an unloaded window leaves no hourglass behind
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QTest::qWait(0);
+    }
+
+    void aModuleThatCannotBeLoadedRaisesAClearError()
+    {
+        try {
+            platform::loadModule(QStringLiteral("no-such-module.so"));
+            QFAIL("no error raised");
+        } catch (const PlatformError& error) {
+            QCOMPARE(error.number(), platform::kErrFileNotFound);
+            QVERIFY(error.description().startsWith(QStringLiteral("no-such-module.so could not be loaded: ")));
+        }
     }
 
     void theApplicationFolderHasNoTrailingSeparator()

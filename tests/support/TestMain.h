@@ -1,8 +1,8 @@
 #pragma once
 
 // A test main for tests that create windows: the application is set up the way the
-// program's own main sets it up (shared GL contexts for the web view, libcurl, fonts and
-// resources), offscreen unless a display was chosen.
+// program's own main sets it up (libcurl, fonts and resources), offscreen unless a display
+// was chosen.
 
 #include "app/Startup.h"
 
@@ -17,7 +17,6 @@
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                  \
             qputenv("QT_QPA_PLATFORM", "offscreen");                         \
         curl_global_init(CURL_GLOBAL_DEFAULT);                               \
-        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);             \
         int code = 0;                                                        \
         {                                                                    \
             QApplication app(argc, argv);                                    \
