@@ -1,0 +1,176 @@
+// Times one print of a page to a PDF file, the way "Print Entire Book" does it once the
+// print prompt has been confirmed with "Print to File (PDF)".
+//
+// Usage: print_harness [--qt-print] [--margins-mm MM] [--timeout SECONDS] FILE OUT.pdf
+//   default      the reader's own path: platform::PagePrinter::print() with the printer
+//                settings the prompt leaves behind
+//   --qt-print   the path the reader avoids: QWebEngineView::print() into a 300 dpi printer
+//   --margins-mm as if the margins had been set to MM on every side in the prompt
+//
+// The page is loaded first and not timed. Output on stdout, one "name value" a line:
+//   load_ms      start of the load -> loadFinished(true)
+//   print_ms     print started -> finished, with the file in place
+//   page_layout  the page size and margins the job was given
+// Exit status: 0 done, 1 the load or the print failed, 2 usage, 124 timed out.
+#include "platform/PagePrinter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void say(const QString& line)
+{
+    std::fputs(qPrintable(line), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void complain(const QString& line)
+{
+    std::fputs(qPrintable(line), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// What the print prompt leaves in the reader's printer when "Print to File (PDF)" is chosen
+// with A4 paper and the margins left alone.
+void setUpAsThePromptLeavesIt(QPrinter& printer, const QString& outFile, const QString& title,
+                              double marginsMm)
+{
+    printer.setDocName(title);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(outFile);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setCopyCount(1);
+    if (marginsMm >= 0)
+        printer.setPageMargins(QMarginsF(marginsMm, marginsMm, marginsMm, marginsMm),
+                               QPageLayout::Millimeter);
+}
+
+QString describe(const QPageLayout& layout)
+{
+    const QMarginsF m = layout.margins(QPageLayout::Millimeter);
+    return QStringLiteral("%1 %2, margins %3/%4/%5/%6 mm (left/top/right/bottom)")
+        .arg(layout.pageSize().name(),
+             layout.orientation() == QPageLayout::Portrait ? QStringLiteral("portrait")
+                                                           : QStringLiteral("landscape"))
+        .arg(m.left(), 0, 'f', 1)
+        .arg(m.top(), 0, 'f', 1)
+        .arg(m.right(), 0, 'f', 1)
+        .arg(m.bottom(), 0, 'f', 1);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+
+    bool qtPrint = false;
+    double timeoutS = 300;
+    double marginsMm = -1;
+    QStringList files;
+    const QStringList args = application.arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--qt-print"))
+            qtPrint = true;
+        else if (args[i] == QLatin1String("--timeout") && i + 1 < args.size())
+            timeoutS = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--margins-mm") && i + 1 < args.size())
+            marginsMm = args[++i].toDouble();
+        else
+            files << args[i];
+    }
+    if (files.size() != 2 || timeoutS <= 0) {
+        complain(QStringLiteral("usage: print_harness [--qt-print] [--margins-mm MM] "
+                                "[--timeout SECONDS] FILE OUT.pdf"));
+        return 2;
+    }
+    const QString page = QFileInfo(files[0]).absoluteFilePath();
+    const QString outFile = QFileInfo(files[1]).absoluteFilePath();
+    QFile::remove(outFile);
+
+    QTimer::singleShot(static_cast<int>(timeoutS * 1000), &application, [timeoutS] {
+        complain(QStringLiteral("timed out after %1 s").arg(timeoutS));
+        QCoreApplication::exit(124);
+    });
+
+    // Sized and shown like the reader's window, so the page is laid out as a reader sees it.
+    QWebEngineView view;
+    view.resize(1280, 900);
+    view.show();
+
+    platform::PagePrinter pagePrinter(&view);
+    // The reader's printer is made once, high resolution, and handed to the prompt.
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QElapsedTimer clock;
+
+    const auto printed = [&](bool ok, const QString& error) {
+        const qint64 ms = clock.elapsed();
+        if (!ok) {
+            complain(QStringLiteral("print failed: %1").arg(error));
+            QCoreApplication::exit(1);
+            return;
+        }
+        if (!QFileInfo::exists(outFile)) {
+            complain(QStringLiteral("print reported success but %1 does not exist").arg(outFile));
+            QCoreApplication::exit(1);
+            return;
+        }
+        say(QStringLiteral("print_ms %1").arg(ms));
+        QCoreApplication::exit(0);
+    };
+    QObject::connect(&pagePrinter, &platform::PagePrinter::finished, &application, printed);
+    QObject::connect(&view, &QWebEngineView::printFinished, &application,
+                     [&](bool ok) { printed(ok, QStringLiteral("QWebEngineView::print failed")); });
+
+    QElapsedTimer loadClock;
+    bool started = false;
+    QObject::connect(&view, &QWebEngineView::loadFinished, &application, [&](bool ok) {
+        if (started)
+            return;
+        started = true;
+        if (!ok) {
+            complain(QStringLiteral("could not load %1").arg(page));
+            QCoreApplication::exit(1);
+            return;
+        }
+        say(QStringLiteral("load_ms %1").arg(loadClock.elapsed()));
+        // Let the load's own follow-up work settle, as it has long before a user confirms
+        // the prompt.
+        QTimer::singleShot(200, &application, [&] {
+            if (qtPrint) {
+                // The view paints each page as a picture into this printer.
+                printer->setResolution(300);
+                setUpAsThePromptLeavesIt(*printer, outFile, view.page()->title(), marginsMm);
+                say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));
+                clock.start();
+                view.print(printer.get());
+            } else {
+                setUpAsThePromptLeavesIt(*printer, outFile, view.page()->title(), marginsMm);
+                say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));
+                clock.start();
+                pagePrinter.print(*printer);
+            }
+        });
+    });
+
+    loadClock.start();
+    view.setUrl(QUrl::fromLocalFile(page));
+    return application.exec();
+}
