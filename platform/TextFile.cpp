@@ -29,7 +29,7 @@ void appendBounded(QString& item, int c)
 
 }  // namespace
 
-SequentialReader::SequentialReader(const QString& path) : file_(path)
+SequentialReader::SequentialReader(const QString& path) : file_(path), device_(&file_)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -40,14 +40,19 @@ SequentialReader::SequentialReader(const QString& path) : file_(path)
     }
 }
 
+SequentialReader::SequentialReader(QIODevice& device) : device_(&device)
+{
+}
+
 bool SequentialReader::fill()
 {
     if (pos_ < block_.size())
         return true;
-    block_ = file_.read(kBlockSize);
+    block_ = device_->read(kBlockSize);
     pos_ = 0;
-    if (block_.isEmpty() && file_.error() != QFileDevice::NoError)
-        throw PlatformError(kErrDeviceIo, QStringLiteral("Device I/O error: %1").arg(file_.errorString()));
+    if (block_.isEmpty() && !device_->atEnd() && !device_->errorString().isEmpty())
+        throw PlatformError(kErrDeviceIo,
+                            QStringLiteral("Device I/O error: %1").arg(device_->errorString()));
     return !block_.isEmpty();
 }
 

@@ -17,6 +17,8 @@ public:
 
     // Raises PlatformError when the file cannot be opened for reading.
     explicit SequentialReader(const QString& path);
+    // Reads from a device that is already open; the device must outlive the reader.
+    explicit SequentialReader(QIODevice& device);
 
     bool atEnd();
     QString readItem();
@@ -28,6 +30,7 @@ private:
     void skipLineEnd(int first);
 
     QFile file_;
+    QIODevice* device_;
     QByteArray block_;
     qsizetype pos_ = 0;
 };
