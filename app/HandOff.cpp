@@ -19,8 +19,8 @@ void showReaderWindow()
     if (!g_showReader)
         platform::loadWebModule(QStringLiteral("DA1011-reader.so"));
     if (!g_showReader)
-        throw platform::PlatformError(platform::kErrInternal,
-                                      QStringLiteral("The reader window is missing from its module"));
+        throw platform::PlatformError(
+            platform::kErrInternal, QStringLiteral("The reader window is missing from its module"));
     g_showReader();
 }
 

@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QIcon>
 
-void prepareApplication(QApplication& application)
+void prepareApplication()
 {
     Q_INIT_RESOURCE(assets);  // the pictures and icon live in this static library
     QApplication::setApplicationName(platform::Application::title());
@@ -17,7 +17,7 @@ void prepareApplication(QApplication& application)
     QApplication::setOrganizationName(QStringLiteral("Quorvel Press"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
     // The windows decide when the process ends (no window loaded), not Qt.
-    application.setQuitOnLastWindowClosed(false);
+    QApplication::setQuitOnLastWindowClosed(false);
     platform::installFontSubstitutes();
 }
 

@@ -12,7 +12,7 @@ int main(int argc, char* argv[])
     int code = 0;
     {
         QApplication application(argc, argv);
-        prepareApplication(application);
+        prepareApplication();
         code = runProgram();
     }
     curl_global_cleanup();

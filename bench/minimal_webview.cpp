@@ -55,5 +55,5 @@ int main(int argc, char* argv[])
     });
     view.setUrl(QUrl::fromLocalFile(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath()));
     view.showMaximized();
-    return application.exec();
+    return QApplication::exec();
 }

@@ -35,5 +35,5 @@ int main(int argc, char* argv[])
     PlainWindow window;
     window.resize(390, 421);  // about the welcome window's client size
     window.show();
-    return application.exec();
+    return QApplication::exec();
 }

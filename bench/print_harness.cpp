@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
     double timeoutS = 300;
     double marginsMm = -1;
     QStringList files;
-    const QStringList args = application.arguments().mid(1);
+    const QStringList args = QApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--qt-print"))
             qtPrint = true;
@@ -172,5 +172,5 @@ int main(int argc, char* argv[])
 
     loadClock.start();
     view.setUrl(QUrl::fromLocalFile(page));
-    return application.exec();
+    return QApplication::exec();
 }

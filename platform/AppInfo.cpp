@@ -22,8 +22,8 @@ QString Application::title()
 
 QString Application::path()
 {
-    QString folder = pathOverride().isEmpty() ? QCoreApplication::applicationDirPath()
-                                              : pathOverride();
+    QString folder
+        = pathOverride().isEmpty() ? QCoreApplication::applicationDirPath() : pathOverride();
     folder = QDir::fromNativeSeparators(folder);
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);

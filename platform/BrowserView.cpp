@@ -49,7 +49,8 @@ void checkCommand(int command)
 }  // namespace
 
 BrowserView::BrowserView(QWidget* parent)
-    : QWidget(parent), view_(new QWebEngineView(this)),
+    : QWidget(parent),
+      view_(new QWebEngineView(this)),
       widthTwips_(static_cast<float>(pixelsToTwips(width()))),
       heightTwips_(static_cast<float>(pixelsToTwips(height()))),
       printer_(new PagePrinter(view_, this))
@@ -197,13 +198,12 @@ void BrowserView::printAndWait()
     bool ok = false;
     QString failure;
     QEventLoop loop;
-    connect(printer_, &PagePrinter::finished, &loop,
-            [&](bool success, const QString& description) {
-                done = true;
-                ok = success;
-                failure = description;
-                loop.quit();
-            });
+    connect(printer_, &PagePrinter::finished, &loop, [&](bool success, const QString& description) {
+        done = true;
+        ok = success;
+        failure = description;
+        loop.quit();
+    });
     printer_->print(printSettings());
     if (!done)
         loop.exec();

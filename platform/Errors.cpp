@@ -8,8 +8,7 @@
 namespace platform {
 
 PlatformError::PlatformError(int number, QString description)
-    : number_(number), description_(std::move(description)),
-      what_(description_.toUtf8())
+    : number_(number), description_(std::move(description)), what_(description_.toUtf8())
 {
 }
 

@@ -51,8 +51,7 @@ class ErrorTrap {
 public:
     ErrorTrap() = default;
 
-    template <class Statement>
-    void attempt(Statement&& statement) noexcept
+    template <class Statement> void attempt(Statement&& statement) noexcept
     {
         try {
             statement();

@@ -56,7 +56,7 @@ int checkBoxCaptionWidth(const QWidget& checkBox)
 {
     const QStyle* style = checkBox.style();
     return checkBox.width() - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &checkBox)
-           - style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, &checkBox) - 2;
+        - style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, &checkBox) - 2;
 }
 
 }  // namespace platform

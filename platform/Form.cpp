@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/Twips.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -121,6 +122,14 @@ void Form::setClientSizeTwips(int width, int height)
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+}
+
+void Form::connectClick(QAbstractButton* button, std::function<void()> handler)
+{
+    connect(button, &QAbstractButton::clicked, this, [this, handler = std::move(handler)] {
+        if (loaded_)
+            Handler::run(handler);
+    });
 }
 
 void Form::nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls)

@@ -5,6 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
+class QAbstractButton;
+
 namespace platform {
 
 // Keeps count of the loaded windows. When a window is unloaded it asks, through the event
@@ -15,7 +19,7 @@ class FormRegistry : public QObject {
 public:
     static FormRegistry& instance();
 
-    int loadedCount() const { return loaded_.size(); }
+    qsizetype loadedCount() const { return loaded_.size(); }
     // Deletes every window object still alive; used when the process ends.
     void destroyAll();
 
@@ -62,24 +66,33 @@ public:
     void load();
 
 protected:
+    // Runs the handler through the dispatcher when the button is clicked, as long as this
+    // window is loaded: an unloaded window's controls handle nothing.
+    template <class Window> void onClick(QAbstractButton* button, void (Window::*handler)())
+    {
+        auto* window = static_cast<Window*>(this);
+        connectClick(button, [window, handler] { (window->*handler)(); });
+    }
+
     // Gives each control its name, so it can be found by name like the window's own fields.
     static void nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls);
 
-    virtual void Form_Load() {}
-    virtual void Form_Resize() {}
+    virtual void Form_Load() { }
+    virtual void Form_Resize() { }
 
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void connectClick(QAbstractButton* button, std::function<void()> handler);
+
     bool loaded_ = false;
     int mousePointer_ = 0;
 };
 
 // The one process-wide instance of a form: created and loaded on first reference, and
 // created afresh when referenced again after it was unloaded.
-template <class F>
-class FormSlot {
+template <class F> class FormSlot {
 public:
     F& get()
     {

@@ -17,8 +17,9 @@ void loadModule(const QString& name)
     // Never unloaded: the module's windows and static objects live until the process ends.
     QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
     if (!module.load())
-        throw PlatformError(kErrFileNotFound, QStringLiteral("%1 could not be loaded: %2")
-                                                  .arg(name, module.errorString()));
+        throw PlatformError(
+            kErrFileNotFound,
+            QStringLiteral("%1 could not be loaded: %2").arg(name, module.errorString()));
 }
 
 void loadWebModule(const QString& name)

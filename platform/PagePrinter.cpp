@@ -91,7 +91,9 @@ PagePrinter::Job PagePrinter::Job::from(const QPrinter& printer, const QString& 
     return job;
 }
 
-PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent) : QObject(parent), view_(view) {}
+PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent) : QObject(parent), view_(view)
+{
+}
 
 PagePrinter::~PagePrinter() = default;
 
@@ -137,9 +139,10 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
             else if (ranges.isEmpty())
                 self->complete(false, tr("The page could not be made into a PDF document."));
             else
-                self->complete(false, tr("The page could not be made into a PDF document. "
-                                         "Check that the pages %1 exist.")
-                                          .arg(ranges.toString()));
+                self->complete(false,
+                               tr("The page could not be made into a PDF document. "
+                                  "Check that the pages %1 exist.")
+                                   .arg(ranges.toString()));
         },
         job.layout, job.ranges);
 }
@@ -219,9 +222,8 @@ QString sidesFor(const QPrinter::DuplexMode duplex, const QPageLayout& layout)
         break;
     }
     // Binding along the long edge of the sheet as it is read.
-    return layout.orientation() == QPageLayout::Portrait
-               ? QStringLiteral("two-sided-long-edge")
-               : QStringLiteral("two-sided-short-edge");
+    return layout.orientation() == QPageLayout::Portrait ? QStringLiteral("two-sided-long-edge")
+                                                         : QStringLiteral("two-sided-short-edge");
 }
 
 // Hands the document to the print system. Blocks until the scheduler has taken it, so it
@@ -240,8 +242,9 @@ QueueOutcome submit(const QueueJob& job)
         const QString reason = cupsError();
         if (job.printerName.isEmpty())
             return {false, PagePrinter::tr("No printer is set up. (%1)").arg(reason)};
-        return {false, PagePrinter::tr("The printer \"%1\" is not available. (%2)")
-                           .arg(job.printerName, reason)};
+        return {false,
+                PagePrinter::tr("The printer \"%1\" is not available. (%2)")
+                    .arg(job.printerName, reason)};
     }
     const QString shownName = QString::fromUtf8(dest->name);
 
@@ -257,23 +260,27 @@ QueueOutcome submit(const QueueJob& job)
     const int jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, dest->name, title.constData(),
                                     options.count(), options.data());
     if (jobId <= 0)
-        return {false, PagePrinter::tr("The printer \"%1\" did not accept the job: %2")
-                           .arg(shownName, cupsError())};
+        return {false,
+                PagePrinter::tr("The printer \"%1\" did not accept the job: %2")
+                    .arg(shownName, cupsError())};
 
     const auto abandon = [&](const QString& reason) {
         cupsCancelJob2(CUPS_HTTP_DEFAULT, dest->name, jobId, 0);
-        return QueueOutcome{false, PagePrinter::tr("The document could not be sent to the "
-                                                   "printer \"%1\": %2")
-                                       .arg(shownName, reason)};
+        return QueueOutcome{false,
+                            PagePrinter::tr("The document could not be sent to the "
+                                            "printer \"%1\": %2")
+                                .arg(shownName, reason)};
     };
-    if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, jobId, title.constData(),
-                          CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE)
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, jobId, title.constData(), CUPS_FORMAT_PDF,
+                          1)
+        != HTTP_STATUS_CONTINUE)
         return abandon(cupsError());
-    constexpr qsizetype kChunk = 64 * 1024;
+    constexpr qsizetype kChunk = qsizetype{64} * 1024;
     for (qsizetype at = 0; at < job.pdf.size(); at += kChunk) {
         const qsizetype length = qMin(kChunk, job.pdf.size() - at);
         if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, job.pdf.constData() + at,
-                                 static_cast<size_t>(length)) != HTTP_STATUS_CONTINUE) {
+                                 static_cast<size_t>(length))
+            != HTTP_STATUS_CONTINUE) {
             const QString reason = cupsError();
             cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name);
             return abandon(reason);
@@ -320,7 +327,7 @@ std::vector<std::pair<QString, QString>> PagePrinter::Job::queueOptions() const
     options.emplace_back(QStringLiteral("copies"), QString::number(copies));
     options.emplace_back(QStringLiteral("multiple-document-handling"),
                          collate ? QStringLiteral("separate-documents-collated-copies")
-                                     : QStringLiteral("separate-documents-uncollated-copies"));
+                                 : QStringLiteral("separate-documents-uncollated-copies"));
     options.emplace_back(QStringLiteral("sides"), sidesFor(duplex, layout));
     if (layout.pageSize().id() != QPageSize::Custom)
         options.emplace_back(QStringLiteral("media"), layout.pageSize().key());
@@ -346,7 +353,7 @@ namespace {
 // if the PagePrinter goes first: it belongs to the view.
 class ViewJobPrinter : public QObject {
 public:
-    explicit ViewJobPrinter(QWebEngineView* view) : QObject(view) {}
+    explicit ViewJobPrinter(QWebEngineView* view) : QObject(view) { }
     QPrinter printer{QPrinter::HighResolution};
 };
 
@@ -372,13 +379,14 @@ void PagePrinter::printOnQueue(const Job& job)
     printer.setDocName(job.title);
 
     QPointer<PagePrinter> self(this);
-    connect(view_, &QWebEngineView::printFinished, keeper,
-            [self, keeper](bool ok) {
-                keeper->deleteLater();
-                if (self)
-                    self->complete(ok, tr("The page could not be printed."));
-            },
-            Qt::SingleShotConnection);
+    connect(
+        view_, &QWebEngineView::printFinished, keeper,
+        [self, keeper](bool ok) {
+            keeper->deleteLater();
+            if (self)
+                self->complete(ok, tr("The page could not be printed."));
+        },
+        Qt::SingleShotConnection);
     view_->print(&printer);
 }
 

@@ -9,7 +9,7 @@ namespace platform {
 
 namespace {
 
-constexpr qsizetype kBlockSize = 64 * 1024;
+constexpr qsizetype kBlockSize = qsizetype{64} * 1024;
 
 bool isBlank(int c)
 {
@@ -34,7 +34,8 @@ SequentialReader::SequentialReader(const QString& path) : file_(path), device_(&
     const QFileInfo info(path);
     if (!info.exists())
         throw PlatformError(kErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
-    if (info.isDir() || !file_.open(QIODevice::ReadOnly)) {
+    // Only a regular file: opening a pipe or a device could wait for ever or never end.
+    if (!info.isFile() || !file_.open(QIODevice::ReadOnly)) {
         throw PlatformError(kErrPathFileAccess,
                             QStringLiteral("Path/File access error: %1").arg(path));
     }
@@ -95,8 +96,7 @@ QString SequentialReader::readItem()
         // it up to the next separator is dropped.
         while ((c = get()) >= 0 && c != '"')
             appendBounded(item, c);
-        while ((c = get()) >= 0 && c != ',' && !isLineEnd(c)) {
-        }
+        while ((c = get()) >= 0 && c != ',' && !isLineEnd(c)) { }
         if (isLineEnd(c))
             skipLineEnd(c);
         return item;
@@ -120,8 +120,8 @@ void writeLineAtomically(const QString& path, const QString& text)
     QByteArray line = text.toLatin1();
     line.append("\r\n");
     if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
-        const QString reason = file.errorString().isEmpty() ? QStringLiteral("unknown error")
-                                                            : file.errorString();
+        const QString reason
+            = file.errorString().isEmpty() ? QStringLiteral("unknown error") : file.errorString();
         file.cancelWriting();
         throw PlatformError(kErrPathFileAccess, reason);
     }

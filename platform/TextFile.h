@@ -13,7 +13,7 @@ namespace platform {
 // keeps at most kMaxItemLength characters.
 class SequentialReader {
 public:
-    static constexpr qsizetype kMaxItemLength = 64 * 1024;
+    static constexpr qsizetype kMaxItemLength = qsizetype{64} * 1024;
 
     // Raises PlatformError when the file cannot be opened for reading.
     explicit SequentialReader(const QString& path);

@@ -29,8 +29,7 @@ size_t dropBody(char*, size_t size, size_t count, void*)
 Outcome performGet(const QByteArray& url, std::chrono::milliseconds timeout)
 {
     Outcome outcome;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
-                                                              &curl_easy_cleanup);
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
         outcome.code = CURLE_FAILED_INIT;
         return outcome;

@@ -55,8 +55,8 @@ QLabel* makeCreditLabel(QWidget* parent, const QString& text, int top)
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setFocusPolicy(Qt::NoFocus);
     placeInTwips(*label, 120, top, 1935, 255);
-    label->setFont(platform::fittedFont(QStringLiteral("Small Fonts"), 6.75, 400, text,
-                                        label->width()));
+    label->setFont(
+        platform::fittedFont(QStringLiteral("Small Fonts"), 6.75, 400, text, label->width()));
     return label;
 }
 
@@ -119,18 +119,23 @@ void QV101m::buildControls()
     Timer1 = new platform::Timer(this, 1000, true);
     Timer1->onExpiry([this] { Timer1_Timer(); });
 
-    nameControls({{WebBrowser1, "WebBrowser1"}, {Command1, "Command1"}, {Picture1, "Picture1"}, {Command2, "Command2"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"}, {Command3, "Command3"}});
+    nameControls({{WebBrowser1, "WebBrowser1"},
+                  {Command1, "Command1"},
+                  {Picture1, "Picture1"},
+                  {Command2, "Command2"},
+                  {Label1, "Label1"},
+                  {Label2, "Label2"},
+                  {Label3, "Label3"},
+                  {Label4, "Label4"},
+                  {Command3, "Command3"}});
     setTabOrder(WebBrowser1, Command1);
     setTabOrder(Command1, Picture1);
     setTabOrder(Picture1, Command2);
     setTabOrder(Command2, Command3);
 
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { platform::Handler::run([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { platform::Handler::run([this] { Command2_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this,
-            [this] { platform::Handler::run([this] { Command3_Click(); }); });
+    onClick(Command1, &QV101m::Command1_Click);
+    onClick(Command2, &QV101m::Command2_Click);
+    onClick(Command3, &QV101m::Command3_Click);
     // A reader's renderer that dies would leave a blank pane: show the contents again.
     // A page's own print button prints it like "Print Current Page".
     connect(WebBrowser1, &platform::BrowserView::printRequested, this,
@@ -182,9 +187,7 @@ void QV101m::SizeBrowser()
         const float window = outerWidthTwips();
         WebBrowser1->setWidth(checkedDifference(checkedDifference(window, picture), 500.0f));
     });
-    trap.attempt([this] {
-        WebBrowser1->setHeight(checkedDifference(outerHeightTwips(), 700.0f));
-    });
+    trap.attempt([this] { WebBrowser1->setHeight(checkedDifference(outerHeightTwips(), 700.0f)); });
 }
 
 void QV101m::Command2_Click()
@@ -203,7 +206,9 @@ void QV101m::Command3_Click()
         trap.attempt([this] { WebBrowser1->ExecWB(kPrintCommand, kPromptUser); });
         return;
     }
-    trap.attempt([] { platform::MsgBox(QStringLiteral("Sorry, the Print command is currently disabled.")); });
+    trap.attempt([] {
+        platform::MsgBox(QStringLiteral("Sorry, the Print command is currently disabled."));
+    });
 }
 
 void QV101m::Command1_Click()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that DA1011 needs and that are missing.
 #   install-deps.sh run   what building and running the program needs
-#   install-deps.sh test  that, plus what the test suite needs
+#   install-deps.sh test  that, plus what the test suite and its hardening checks need
+#   install-deps.sh screenshots  that, plus what the README's screenshots need
 set -euo pipefail
 
 run_packages=(
@@ -14,12 +15,15 @@ test_packages=(
   libcpp-httplib-dev poppler-utils python3
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
+  clang clang-tidy clang-format libclang-rt-14-dev
 )
+shot_packages=(xdotool imagemagick)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  screenshots) wanted=("${run_packages[@]}" "${test_packages[@]}" "${shot_packages[@]}") ;;
+  *) echo "usage: $0 run|test|screenshots" >&2; exit 2 ;;
 esac
 
 missing=()

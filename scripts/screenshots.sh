@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: the welcome window, and the reader window showing the sample
 # book, each on a virtual screen with a window manager. Writes docs/welcome.png and
-# docs/reader.png. Needs the main build (scripts/build.sh) and the test packages.
+# docs/reader.png. Installs what is missing and builds first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" screenshots
+"$root/scripts/build.sh"
 work=$(mktemp -d)
 pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"; }

@@ -134,17 +134,28 @@ void QV101::buildControls()
     for (QWidget* passive : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5,
                                                             Label6, Label7, Frame1})
         passive->setFocusPolicy(Qt::NoFocus);
-    nameControls({{Label1, "Label1"}, {Picture1, "Picture1"}, {Check1, "Check1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"}, {Label5, "Label5"}, {Frame1, "Frame1"}, {Label6, "Label6"}, {Label7, "Label7"}, {Text1, "Text1"}, {Text2, "Text2"}, {Command1, "Command1"}, {Command2, "Command2"}});
+    nameControls({{Label1, "Label1"},
+                  {Picture1, "Picture1"},
+                  {Check1, "Check1"},
+                  {Label2, "Label2"},
+                  {Label3, "Label3"},
+                  {Label4, "Label4"},
+                  {Label5, "Label5"},
+                  {Frame1, "Frame1"},
+                  {Label6, "Label6"},
+                  {Label7, "Label7"},
+                  {Text1, "Text1"},
+                  {Text2, "Text2"},
+                  {Command1, "Command1"},
+                  {Command2, "Command2"}});
     setTabOrder(Picture1, Check1);
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command1);
     setTabOrder(Command1, Command2);
 
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { platform::Handler::run([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { platform::Handler::run([this] { Command2_Click(); }); });
+    onClick(Command1, &QV101::Command1_Click);
+    onClick(Command2, &QV101::Command2_Click);
 }
 
 void QV101::showEvent(QShowEvent* event)
@@ -180,9 +191,9 @@ void QV101::StartBook()
         try {
             skipfile::write(platform::Application::path());
         } catch (const platform::PlatformError& error) {
-            platform::MsgBox(QStringLiteral("Your choice could not be saved (%1).")
-                                 .arg(error.description()),
-                             kMessageTitle);
+            platform::MsgBox(
+                QStringLiteral("Your choice could not be saved (%1).").arg(error.description()),
+                kMessageTitle);
         }
     }
     instance().Unload();

@@ -4,8 +4,8 @@
 
 QString subscriptionUrl(const QString& base, const QString& email, const QString& firstName)
 {
-    return base + QString::fromLatin1(QUrl::toPercentEncoding(email))
-           + QStringLiteral("&fname1=") + QString::fromLatin1(QUrl::toPercentEncoding(firstName));
+    return base + QString::fromLatin1(QUrl::toPercentEncoding(email)) + QStringLiteral("&fname1=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(firstName));
 }
 
 QString subscriptionBase()

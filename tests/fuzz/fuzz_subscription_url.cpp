@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString email = QString::fromUtf8(split < 0 ? input : input.left(split));
     const QString firstName = split < 0 ? QString() : QString::fromUtf8(input.mid(split + 1));
 
-    const QString base = QStringLiteral("http://www.quorvel.example/quorvelweekly/subscribe.cgi?email=");
+    const QString base
+        = QStringLiteral("http://www.quorvel.example/quorvelweekly/subscribe.cgi?email=");
     const QString url = subscriptionUrl(base, email, firstName);
     check(url.startsWith(base));
     const QString query = url.mid(base.size());

@@ -6,6 +6,7 @@
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,6 +35,16 @@ protected:
 };
 int ProbeForm::loads = 0;
 bool ProbeForm::unloadDuringLoad = false;
+
+class ButtonForm : public Form {
+public:
+    ButtonForm() : button(new QPushButton(this)) { onClick(button, &ButtonForm::Button_Click); }
+    QPushButton* button;
+    int clicks = 0;
+
+private:
+    void Button_Click() { ++clicks; }
+};
 
 class FailingForm : public Form {
 protected:
@@ -99,6 +110,18 @@ private slots:
         QTest::qWait(0);
     }
 
+    void anUnloadedWindowsButtonsHandleNothing()
+    {
+        FormSlot<ButtonForm> slot;
+        ButtonForm& form = slot.get();
+        form.button->click();
+        QCOMPARE(form.clicks, 1);
+        form.Unload();
+        form.button->click();
+        QCOMPARE(form.clicks, 1);
+        QTest::qWait(0);
+    }
+
     void noWindowLeftIsNoticedOnlyAfterTheHandlerReturns()
     {
         auto& registry = platform::FormRegistry::instance();
@@ -109,7 +132,7 @@ private slots:
             a.get().Show();
             a.get().Unload();
             QCOMPARE(spy.count(), 0);  // never at the unload itself
-            b.get().Show();            // the hand-off within one handler
+            b.get().Show();  // the hand-off within one handler
         });
         QTest::qWait(10);
         QCOMPARE(spy.count(), 0);
@@ -211,7 +234,8 @@ private slots:
             QFAIL("no error raised");
         } catch (const PlatformError& error) {
             QCOMPARE(error.number(), platform::kErrFileNotFound);
-            QVERIFY(error.description().startsWith(QStringLiteral("no-such-module.so could not be loaded: ")));
+            QVERIFY(error.description().startsWith(
+                QStringLiteral("no-such-module.so could not be loaded: ")));
         }
     }
 

@@ -43,12 +43,11 @@ bool writeFile(const QString& path, const QByteArray& content)
 // One page with a few known words.
 QByteArray shortPage(const QString& token)
 {
-    return QStringLiteral(
-               "<!DOCTYPE html><html><head><meta charset='utf-8'>"
-               "<title>Quorvel print check</title>"
-               "<style>body{margin:0;font:14pt 'DejaVu Sans',sans-serif}</style></head>"
-               "<body><p>Quorvel reading room %1</p><p>The second line of the page.</p>"
-               "</body></html>")
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset='utf-8'>"
+                          "<title>Quorvel print check</title>"
+                          "<style>body{margin:0;font:14pt 'DejaVu Sans',sans-serif}</style></head>"
+                          "<body><p>Quorvel reading room %1</p><p>The second line of the page.</p>"
+                          "</body></html>")
         .arg(token)
         .toUtf8();
 }
@@ -183,7 +182,8 @@ void TestPagePrinter::writesPdfWithTheTextOfThePage()
     QVERIFY2(text.contains("Quorvel reading room " + token_), qPrintable(text));
     QVERIFY(text.contains("The second line of the page."));
     // Text, not pictures of text: a page of words stays small.
-    QVERIFY2(QFileInfo(target).size() < 200 * 1024, qPrintable(QString::number(QFileInfo(target).size())));
+    QVERIFY2(QFileInfo(target).size() < qint64{200} * 1024,
+             qPrintable(QString::number(QFileInfo(target).size())));
 }
 
 void TestPagePrinter::isBusyUntilTheJobEnds()
@@ -270,8 +270,7 @@ void TestPagePrinter::printsEveryPageWhenTheDialogSaysAll()
     const Outcome outcome = printAndWait(printer, *settings);
     const qint64 elapsed = timer.elapsed();
     QVERIFY2(outcome.ok, qPrintable(outcome.description));
-    qInfo("%d pages to PDF in %lld ms, %lld bytes", kLongPages, elapsed,
-          QFileInfo(target).size());
+    qInfo("%d pages to PDF in %lld ms, %lld bytes", kLongPages, elapsed, QFileInfo(target).size());
     QCOMPARE(pdfPages(target), kLongPages);
     QVERIFY(pdfText(target, 1).contains(sectionToken(1)));
     QVERIFY(pdfText(target, kLongPages).contains(sectionToken(kLongPages)));
@@ -332,7 +331,8 @@ void TestPagePrinter::unwritableTargetFailsAndLeavesTheFolderAsItWas()
     // A folder where the file should go cannot be replaced by it.
     const QString folder = dir_.filePath("occupied");
     QVERIFY(QDir().mkpath(folder + "/out.pdf"));
-    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList before
+        = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     const auto settings = pdfPrinter(folder + "/out.pdf");
 
     const Outcome outcome = printAndWait(printer, *settings);
@@ -340,7 +340,8 @@ void TestPagePrinter::unwritableTargetFailsAndLeavesTheFolderAsItWas()
     qInfo("%s", qPrintable(outcome.description));
     QVERIFY(!outcome.description.isEmpty());
     QVERIFY(QFileInfo(folder + "/out.pdf").isDir());
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             before);
 }
 
 void TestPagePrinter::replacesAnOlderFileWhole()
@@ -348,7 +349,7 @@ void TestPagePrinter::replacesAnOlderFileWhole()
     QVERIFY(load("short.html"));
     PagePrinter printer(view_.get());
     const QString target = dir_.filePath("again.pdf");
-    QVERIFY(writeFile(target, QByteArray(5 * 1024 * 1024, 'x')));
+    QVERIFY(writeFile(target, QByteArray(qsizetype{5} * 1024 * 1024, 'x')));
     const auto settings = pdfPrinter(target);
 
     const Outcome outcome = printAndWait(printer, *settings);
@@ -514,9 +515,9 @@ void TestPagePrinter::removedQueueFails()
     // A queue taken away between the dialog and the job: the dialog only offers queues
     // that exist, and Qt swaps an unknown name for the default printer.
     const QString gone = QStringLiteral("DA1011-gone");
-    const ToolRun added = runTool("lpadmin", {"-p", gone, "-v", "file:///dev/null", "-P",
-                                              "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd",
-                                              "-E"});
+    const ToolRun added = runTool("lpadmin",
+                                  {"-p", gone, "-v", "file:///dev/null", "-P",
+                                   "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd", "-E"});
     QVERIFY2(added.exitCode == 0, qPrintable(added.err));
     QPrinter settings(QPrinter::HighResolution);
     settings.setPrinterName(gone);

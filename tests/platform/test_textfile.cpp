@@ -17,7 +17,7 @@ class TextFileTest : public QObject {
 
     QString put(const QByteArray& bytes, const QString& name = QStringLiteral("items.txt"))
     {
-        const QString path = dir_.filePath(name);
+        QString path = dir_.filePath(name);
         QFile file(path);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(bytes);
@@ -46,13 +46,16 @@ private slots:
         QTest::newRow("commas") << QByteArray("a,b , c\r\n") << QStringList{"a", "b", "c"};
         QTest::newRow("blanks dropped") << QByteArray(" \t1\t \r\n") << QStringList{"1"};
         QTest::newRow("inner blanks kept") << QByteArray("a b\r\n") << QStringList{"a b"};
-        QTest::newRow("quoted with comma") << QByteArray("\"x, y\",1\r\n") << QStringList{"x, y", "1"};
+        QTest::newRow("quoted with comma")
+            << QByteArray("\"x, y\",1\r\n") << QStringList{"x, y", "1"};
         QTest::newRow("quoted one") << QByteArray("\"1\"\r\n") << QStringList{"1"};
-        QTest::newRow("quoted then junk") << QByteArray("\"1\" junk,2\r\n") << QStringList{"1", "2"};
+        QTest::newRow("quoted then junk")
+            << QByteArray("\"1\" junk,2\r\n") << QStringList{"1", "2"};
         QTest::newRow("unterminated quote") << QByteArray("\"1\r\n0") << QStringList{"1\r\n0"};
         QTest::newRow("only commas") << QByteArray(",,,") << QStringList{"", "", ""};
         QTest::newRow("blank line in between") << QByteArray("1\r\n\r\n") << QStringList{"1", ""};
-        QTest::newRow("8-bit bytes") << QByteArray("caf\xe9\r\n") << QStringList{QStringLiteral("caf\u00e9")};
+        QTest::newRow("8-bit bytes")
+            << QByteArray("caf\xe9\r\n") << QStringList{QStringLiteral("caf\u00e9")};
     }
     void itemsAreSplitAtCommasAndEveryKindOfLineEnd()
     {
@@ -73,7 +76,7 @@ private slots:
     void aHugeItemIsStreamedAndBounded()
     {
         // 20 MB without a single separator: the reader keeps a bounded prefix of the item.
-        QByteArray chunk(1024 * 1024, 'x');
+        QByteArray chunk(qsizetype{1024} * 1024, 'x');
         const QString path = dir_.filePath(QStringLiteral("huge.txt"));
         {
             QFile file(path);
@@ -125,8 +128,8 @@ private slots:
         }
         QVERIFY(QFileInfo(blocked).isDir());
         const QString inMissingFolder = dir_.filePath(QStringLiteral("no/such/folder/f.txt"));
-        QVERIFY_THROWS_EXCEPTION(PlatformError,
-                                 platform::writeLineAtomically(inMissingFolder, QStringLiteral("1")));
+        QVERIFY_THROWS_EXCEPTION(
+            PlatformError, platform::writeLineAtomically(inMissingFolder, QStringLiteral("1")));
         QVERIFY(!QFile::exists(inMissingFolder));
     }
 

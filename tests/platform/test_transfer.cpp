@@ -59,9 +59,8 @@ private slots:
                                 server.record(request);
                                 response.set_redirect("/elsewhere");
                             });
-        server.server().Get("/elsewhere", [&](const httplib::Request&, httplib::Response&) {
-            ++elsewhere;
-        });
+        server.server().Get("/elsewhere",
+                            [&](const httplib::Request&, httplib::Response&) { ++elsewhere; });
         HttpTransfer().OpenURL(QString::fromLatin1(server.base() + "x&fname1=y"));
         QCOMPARE(server.targets().size(), 1);
         QCOMPARE(elsewhere, 0);
@@ -95,7 +94,7 @@ private slots:
         server.server().Get("/endless", [](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(
                 "application/octet-stream", [](size_t, httplib::DataSink& sink) {
-                    static const std::string block(64 * 1024, 'z');
+                    static const std::string block(size_t{64} * 1024, 'z');
                     return sink.write(block.data(), block.size());
                 });
         });

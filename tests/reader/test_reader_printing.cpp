@@ -52,9 +52,11 @@ class ReaderPrintingTest : public QObject {
 
     static void waitForPage(QV101m& w, const QString& fileName)
     {
-        QVERIFY(QTest::qWaitFor([&] {
-            return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
-        }, 20000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
+            },
+            20000));
     }
 
     // Chooses "Print to File (PDF)" in the prompt, as a user would, and names the file.
@@ -69,10 +71,7 @@ class ReaderPrintingTest : public QObject {
         fileName->setText(path);
     }
 
-    static QString normalized(QString text)
-    {
-        return text.simplified();
-    }
+    static QString normalized(const QString& text) { return text.simplified(); }
 
 private slots:
     void init()
@@ -92,9 +91,9 @@ private slots:
             if (whilePrompting_)
                 whilePrompting_();
             const bool accept = acceptPrompts_;
-            QMetaObject::invokeMethod(prompt, [prompt, accept] {
-                accept ? prompt->accept() : prompt->reject();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                prompt, [prompt, accept] { accept ? prompt->accept() : prompt->reject(); },
+                Qt::QueuedConnection);
         };
         clock_.start();
     }
@@ -116,7 +115,8 @@ private slots:
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(watcher_->seen().isEmpty());
         const QString text = normalized(pdfText(pdfPath()));
-        QVERIFY2(text.contains(QStringLiteral("Chapter 3: Cord, Tally and Board")), qPrintable(text.left(300)));
+        QVERIFY2(text.contains(QStringLiteral("Chapter 3: Cord, Tally and Board")),
+                 qPrintable(text.left(300)));
         QVERIFY(!text.contains(QStringLiteral("Chapter 4:")));
         QVERIFY(!w.Timer1->enabled());
     }
@@ -185,9 +185,7 @@ private slots:
         w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
         waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
         // Right after the prompt is confirmed the whole book is being printed; press again.
-        whilePrompting_ = [&w] {
-            QTimer::singleShot(50, &w, [&w] { w.Command3->click(); });
-        };
+        whilePrompting_ = [&w] { QTimer::singleShot(50, &w, [&w] { w.Command3->click(); }); };
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QCOMPARE(watcher_->texts(), QStringList{kDisabled});
@@ -220,8 +218,9 @@ private slots:
         });
         folder_->write("Quorvel 101.HTM",
                        "<html><head><title>book</title></head><body><h1>The first chapter</h1>"
-                       "<script src='http://127.0.0.1:" + QByteArray::number(server.port())
-                           + "/slow.js'></script><p>" + kLastWords.toUtf8() + "</p></body></html>");
+                       "<script src='http://127.0.0.1:"
+                           + QByteArray::number(server.port()) + "/slow.js'></script><p>"
+                           + kLastWords.toUtf8() + "</p></body></html>");
         QV101m& w = readerOnStartPage();
         // The book's pages may not reach the network; the stand-in slow page here must.
         w.WebBrowser1->page()->settings()->setAttribute(

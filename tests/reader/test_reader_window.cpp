@@ -122,7 +122,8 @@ private slots:
         for (QLabel* credit : {w.Label1, w.Label2, w.Label3, w.Label4}) {
             QCOMPARE(credit->font().family(), QStringLiteral("Small Fonts"));
             QVERIFY(credit->font().pointSizeF() <= 6.75);
-            QVERIFY2(QFontMetrics(credit->font()).horizontalAdvance(credit->text()) <= credit->width(),
+            QVERIFY2(QFontMetrics(credit->font()).horizontalAdvance(credit->text())
+                         <= credit->width(),
                      qPrintable(credit->text()));
         }
         for (QPushButton* button : {w.Command1, w.Command2, w.Command3})
@@ -165,7 +166,8 @@ private slots:
         QCOMPARE(w.WebBrowser1->Width(), static_cast<float>(width - 2420));
         QCOMPARE(w.WebBrowser1->Height(), static_cast<float>(height - 700));
         QCOMPARE(w.WebBrowser1->width(), platform::twipsToPixels(static_cast<float>(width - 2420)));
-        QCOMPARE(w.WebBrowser1->height(), platform::twipsToPixels(static_cast<float>(height - 700)));
+        QCOMPARE(w.WebBrowser1->height(),
+                 platform::twipsToPixels(static_cast<float>(height - 700)));
         QCOMPARE(platform::twipsRect(*w.WebBrowser1).topLeft(), QPoint(2160, 120));
     }
 
@@ -256,8 +258,10 @@ private slots:
         w.ShowMaximized();
         w.WebBrowser1->Navigate(folder_->file("popup.html"));
         QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("popup.html")));
-        w.WebBrowser1->page()->runJavaScript(QStringLiteral("document.getElementById('l').click()"));
-        QTRY_COMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("http://www.quorvel.example/news"))});
+        w.WebBrowser1->page()->runJavaScript(
+            QStringLiteral("document.getElementById('l').click()"));
+        QTRY_COMPARE(catcher.urls,
+                     QList<QUrl>{QUrl(QStringLiteral("http://www.quorvel.example/news"))});
         w.WebBrowser1->page()->runJavaScript(
             QStringLiteral("window.open('mailto:editor@quorvel.example')"));
         QTRY_COMPARE(catcher.urls.size(), 2);
@@ -271,7 +275,8 @@ private slots:
         using platform::BrowserView;
         QCOMPARE(BrowserView::locationToUrl(QStringLiteral("//start.html")),
                  QUrl(QStringLiteral("file:///start.html")));
-        QCOMPARE(BrowserView::locationToUrl(QStringLiteral("/a b/Quorvel 101.HTM")).toString(QUrl::FullyEncoded),
+        QCOMPARE(BrowserView::locationToUrl(QStringLiteral("/a b/Quorvel 101.HTM"))
+                     .toString(QUrl::FullyEncoded),
                  QStringLiteral("file:///a%20b/Quorvel%20101.HTM"));
         QCOMPARE(BrowserView::locationToUrl(QStringLiteral("/x#y/start.html")).toLocalFile(),
                  QStringLiteral("/x#y/start.html"));

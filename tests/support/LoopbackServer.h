@@ -31,7 +31,7 @@ public:
     QByteArray base() const
     {
         return "http://127.0.0.1:" + QByteArray::number(port_)
-               + "/quorvelweekly/subscribe.cgi?email=";
+            + "/quorvelweekly/subscribe.cgi?email=";
     }
 
     void record(const httplib::Request& request)

@@ -48,7 +48,8 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             last_ = box;
             seen_.append({box->windowTitle(), box->text(), box->standardButtons(), box->icon()});
-            QMetaObject::invokeMethod(box, [box] { box->accept(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                box, [box] { box->accept(); }, Qt::QueuedConnection);
         } else if (onOtherDialog) {
             last_ = modal;
             onOtherDialog(modal);

@@ -66,9 +66,12 @@ struct TestQueue {
     {
         static const TestQueue queue = [] {
             TestQueue q;
-            const ToolRun run = runTool("bash", {QStringLiteral(DA1011_CUPS_TEST_QUEUE_SCRIPT)}, 60000);
-            const QRegularExpression name(QStringLiteral("^queue=(.+)$"), QRegularExpression::MultilineOption);
-            const QRegularExpression output(QStringLiteral("^output=(.+)$"), QRegularExpression::MultilineOption);
+            const ToolRun run
+                = runTool("bash", {QStringLiteral(DA1011_CUPS_TEST_QUEUE_SCRIPT)}, 60000);
+            const QRegularExpression name(QStringLiteral("^queue=(.+)$"),
+                                          QRegularExpression::MultilineOption);
+            const QRegularExpression output(QStringLiteral("^output=(.+)$"),
+                                            QRegularExpression::MultilineOption);
             if (run.exitCode == 0) {
                 q.name = name.match(run.out).captured(1).trimmed();
                 q.output = output.match(run.out).captured(1).trimmed();

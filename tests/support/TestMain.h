@@ -11,20 +11,20 @@
 
 #include <curl/curl.h>
 
-#define DA1011_TEST_MAIN(TestClass)                                          \
-    int main(int argc, char* argv[])                                         \
-    {                                                                        \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                  \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                         \
-        curl_global_init(CURL_GLOBAL_DEFAULT);                               \
-        int code = 0;                                                        \
-        {                                                                    \
-            QApplication app(argc, argv);                                    \
-            prepareApplication(app);                                         \
-            TestClass tc;                                                    \
-            QTEST_SET_MAIN_SOURCE_PATH                                       \
-            code = QTest::qExec(&tc, argc, argv);                            \
-        }                                                                    \
-        curl_global_cleanup();                                               \
-        return code;                                                         \
+#define DA1011_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
+        curl_global_init(CURL_GLOBAL_DEFAULT);                                                     \
+        int code = 0;                                                                              \
+        {                                                                                          \
+            QApplication app(argc, argv);                                                          \
+            prepareApplication();                                                                  \
+            TestClass tc;                                                                          \
+            QTEST_SET_MAIN_SOURCE_PATH                                                             \
+            code = QTest::qExec(&tc, argc, argv);                                                  \
+        }                                                                                          \
+        curl_global_cleanup();                                                                     \
+        return code;                                                                               \
     }

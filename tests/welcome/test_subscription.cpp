@@ -5,12 +5,13 @@
 #include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
+#include "support/WelcomeRig.h"
 #include "welcome/QV101.h"
 #include "welcome/SubscriptionUrl.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,8 +20,6 @@
 
 using namespace std::chrono_literals;
 
-// The program's own compiled address is used throughout: the loopback server stands in as
-// the HTTP proxy, so the request it receives is the one the publisher's server would get.
 class SubscriptionTest : public QObject {
     Q_OBJECT
 
@@ -28,44 +27,23 @@ class SubscriptionTest : public QObject {
     std::unique_ptr<LoopbackServer> server_;
     std::unique_ptr<ModalWatcher> watcher_;
 
-    void routeThroughLoopback()
-    {
-        qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(server_->port()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
-    }
-
-    QV101& welcome(const QString& firstName, const QString& email, bool ticked)
-    {
-        QV101& w = QV101::instance();
-        w.Show();
-        w.Text1->setText(firstName);
-        w.Text2->setText(email);
-        w.Check1->setChecked(ticked);
-        return w;
-    }
-
-    static bool readerLoaded() { return QV101m::loadedInstance() != nullptr; }
-
 private slots:
     void init()
     {
         folder_ = std::make_unique<TempAppFolder>();
         server_ = std::make_unique<LoopbackServer>();
         watcher_ = std::make_unique<ModalWatcher>();
-        server_->server().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-            server_->record(request);
-            response.set_content("subscribed", "text/plain");
-        });
-        routeThroughLoopback();
+        server_->server().Get(".*",
+                              [this](const httplib::Request& request, httplib::Response& response) {
+                                  server_->record(request);
+                                  response.set_content("subscribed", "text/plain");
+                              });
+        routeThroughLoopback(*server_);
         platform::Application::resetExitRequest();
     }
     void cleanup()
     {
-        for (platform::Form* form : std::initializer_list<platform::Form*>{QV101::loadedInstance(), QV101m::loadedInstance()})
-            if (form)
-                form->Unload();
-        QTest::qWait(0);
+        unloadAllWindows();
         watcher_.reset();
         server_.reset();
         folder_.reset();
@@ -76,9 +54,10 @@ private slots:
     {
         QCOMPARE(subscriptionBase(),
                  QStringLiteral("http://www.quorvel.example/quorvelweekly/subscribe.cgi?email="));
-        QCOMPARE(subscriptionUrl(QStringLiteral("http://h/p?email="), QStringLiteral("a&b=c#d e+f"),
-                                 QStringLiteral("J\u00f6rg ~x.y_z-")),
-                 QStringLiteral("http://h/p?email=a%26b%3Dc%23d%20e%2Bf&fname1=J%C3%B6rg%20~x.y_z-"));
+        QCOMPARE(
+            subscriptionUrl(QStringLiteral("http://h/p?email="), QStringLiteral("a&b=c#d e+f"),
+                            QStringLiteral("J\u00f6rg ~x.y_z-")),
+            QStringLiteral("http://h/p?email=a%26b%3Dc%23d%20e%2Bf&fname1=J%C3%B6rg%20~x.y_z-"));
         const QString raw = subscriptionUrl(QString(), QStringLiteral("x\r\n\t\x01y"), QString());
         for (QChar c : raw)
             QVERIFY(c.unicode() > 0x20 && c.unicode() < 0x7f);
@@ -89,8 +68,8 @@ private slots:
         QTest::addColumn<QString>("firstName");
         QTest::addColumn<QString>("email");
         QTest::addColumn<QString>("message");
-        QTest::newRow("both empty") << QString() << QString()
-                                    << QStringLiteral("You Forgot to enter your first name");
+        QTest::newRow("both empty")
+            << QString() << QString() << QStringLiteral("You Forgot to enter your first name");
         QTest::newRow("email empty") << QStringLiteral("Ann") << QString()
                                      << QStringLiteral("You Forgot to enter your email address");
         QTest::newRow("name empty") << QString() << QStringLiteral("a@b.example")
@@ -101,7 +80,7 @@ private slots:
         QFETCH(QString, firstName);
         QFETCH(QString, email);
         QFETCH(QString, message);
-        QV101& w = welcome(firstName, email, true);
+        QV101& w = fillWelcome(firstName, email, true);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(watcher_->texts(), QStringList{message});
         QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
@@ -118,7 +97,7 @@ private slots:
     {
         const QString name = QStringLiteral("  J\u00f6rg & Co = #1 ");
         const QString email = QStringLiteral("j+x@b.example&fname1=evil#frag");
-        QV101& w = welcome(name, email, false);
+        QV101& w = fillWelcome(name, email, false);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QVERIFY(watcher_->seen().isEmpty());
         const QList<QByteArray> targets = server_->targets();
@@ -131,8 +110,12 @@ private slots:
         QCOMPARE(items.size(), 2);
         QCOMPARE(items[0].first, QStringLiteral("email"));
         QCOMPARE(items[1].first, QStringLiteral("fname1"));
-        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("email", QUrl::FullyEncoded).toLatin1()), email);
-        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("fname1", QUrl::FullyEncoded).toLatin1()), name);
+        QCOMPARE(
+            QUrl::fromPercentEncoding(query.queryItemValue("email", QUrl::FullyEncoded).toLatin1()),
+            email);
+        QCOMPARE(QUrl::fromPercentEncoding(
+                     query.queryItemValue("fname1", QUrl::FullyEncoded).toLatin1()),
+                 name);
         QVERIFY(!QV101::loadedInstance());
         QVERIFY(readerLoaded());
         QCOMPARE(folder_->read("dontshow.txt"), QByteArray());  // box unticked: left as it was
@@ -145,8 +128,8 @@ private slots:
             std::this_thread::sleep_for(400ms);
             response.set_content("ok", "text/plain");
         });
-        routeThroughLoopback();
-        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
+        routeThroughLoopback(*server_);
+        QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
         int pointerDuring = -1;
         Qt::CursorShape shapeDuring = Qt::ArrowCursor;
         QTimer::singleShot(150, this, [&] {
@@ -166,12 +149,13 @@ private slots:
         server_.reset();  // nothing listens on the proxy port any more: the connection is refused
         const QByteArray before("0\r\n");
         folder_->write("dontshow.txt", before);
-        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
+        QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(watcher_->texts(),
-                 QStringList{QStringLiteral(
-                     "Sorry, your subscription could not be sent (the server could not be reached). "
-                     "Please check your Internet connection and try again.")});
+        QCOMPARE(
+            watcher_->texts(),
+            QStringList{QStringLiteral(
+                "Sorry, your subscription could not be sent (the server could not be reached). "
+                "Please check your Internet connection and try again.")});
         QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
         QCOMPARE(QV101::loadedInstance(), &w);
         QCOMPARE(w.Text1->text(), QStringLiteral("Ann"));
@@ -186,7 +170,7 @@ private slots:
 
     void subscribingWithTheBoxTickedRemembersTheChoice()
     {
-        QV101& w = welcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
+        QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(server_->targets().size(), 1);
         QCOMPARE(folder_->read("dontshow.txt"), QByteArray("\x31\x0d\x0a"));
@@ -197,10 +181,11 @@ private slots:
     {
         QFile::remove(folder_->file("dontshow.txt"));
         QDir(folder_->path()).mkdir("dontshow.txt");
-        QV101& w = welcome(QString(), QString(), true);
+        QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(watcher_->seen().size(), 1);
-        QVERIFY(watcher_->texts().first().startsWith(QStringLiteral("Your choice could not be saved (")));
+        QVERIFY(watcher_->texts().first().startsWith(
+            QStringLiteral("Your choice could not be saved (")));
         QVERIFY(watcher_->texts().first().endsWith(QStringLiteral(").")));
         QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
         QVERIFY(readerLoaded());
@@ -212,7 +197,7 @@ private slots:
         auto& registry = platform::FormRegistry::instance();
         QSignalSpy ended(&registry, &platform::FormRegistry::noWindowLoaded);
         folder_->write("dontshow.txt", "0\r\n");
-        QV101& w = welcome(QString(), QString(), false);
+        QV101& w = fillWelcome(QString(), QString(), false);
         QPointer<QV101> old(&w);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(!QV101::loadedInstance());

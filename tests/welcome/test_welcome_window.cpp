@@ -62,12 +62,12 @@ private slots:
     {
         QV101& w = QV101::instance();
         const QList<std::pair<QWidget*, QRect>> places = {
-            {w.Label1, {2760, 120, 2655, 375}},  {w.Picture1, {120, 120, 2175, 2760}},
-            {w.Check1, {120, 6000, 2535, 255}},  {w.Label2, {2520, 600, 3135, 615}},
-            {w.Label3, {2520, 1440, 3135, 375}}, {w.Label4, {2520, 1920, 3255, 255}},
-            {w.Label5, {2400, 2400, 3285, 1035}}, {w.Frame1, {120, 3480, 5655, 1935}},
-            {w.Label6, {720, 360, 855, 255}},    {w.Label7, {720, 840, 1095, 255}},
-            {w.Text1, {1920, 360, 2775, 285}},   {w.Text2, {1920, 840, 2775, 285}},
+            {w.Label1, {2760, 120, 2655, 375}},    {w.Picture1, {120, 120, 2175, 2760}},
+            {w.Check1, {120, 6000, 2535, 255}},    {w.Label2, {2520, 600, 3135, 615}},
+            {w.Label3, {2520, 1440, 3135, 375}},   {w.Label4, {2520, 1920, 3255, 255}},
+            {w.Label5, {2400, 2400, 3285, 1035}},  {w.Frame1, {120, 3480, 5655, 1935}},
+            {w.Label6, {720, 360, 855, 255}},      {w.Label7, {720, 840, 1095, 255}},
+            {w.Text1, {1920, 360, 2775, 285}},     {w.Text2, {1920, 840, 2775, 285}},
             {w.Command1, {1920, 1320, 2775, 375}}, {w.Command2, {4680, 5880, 1095, 375}},
         };
         for (const auto& [control, twips] : places) {
@@ -76,11 +76,15 @@ private slots:
             QVERIFY2(qAbs(actual.x() - twips.x()) <= 7 && qAbs(actual.y() - twips.y()) <= 7
                          && qAbs(actual.width() - twips.width()) <= 7
                          && qAbs(actual.height() - twips.height()) <= 7,
-                     qPrintable(control->objectName() + QStringLiteral(" at %1,%2 %3x%4")
-                                    .arg(actual.x()).arg(actual.y()).arg(actual.width())
-                                    .arg(actual.height())));
+                     qPrintable(control->objectName()
+                                + QStringLiteral(" at %1,%2 %3x%4")
+                                      .arg(actual.x())
+                                      .arg(actual.y())
+                                      .arg(actual.width())
+                                      .arg(actual.height())));
         }
-        for (QWidget* inFrame : std::initializer_list<QWidget*>{w.Label6, w.Label7, w.Text1, w.Text2, w.Command1})
+        for (QWidget* inFrame :
+             std::initializer_list<QWidget*>{w.Label6, w.Label7, w.Text1, w.Text2, w.Command1})
             QCOMPARE(inFrame->parentWidget(), w.Frame1);
         QVERIFY(w.Frame1->title().isEmpty());
     }
@@ -99,9 +103,10 @@ private slots:
             QVERIFY2(textWidth <= label->width(), qPrintable(label->text()));
         }
         for (QLabel* label : {w.Label2, w.Label5}) {
-            const QRect needed = QFontMetrics(label->font())
-                                     .boundingRect(QRect(0, 0, label->width(), 10000),
-                                                   Qt::TextWordWrap | Qt::AlignHCenter, label->text());
+            const QRect needed
+                = QFontMetrics(label->font())
+                      .boundingRect(QRect(0, 0, label->width(), 10000),
+                                    Qt::TextWordWrap | Qt::AlignHCenter, label->text());
             QVERIFY2(needed.height() <= label->height(), qPrintable(label->text()));
             QVERIFY(label->alignment() & Qt::AlignHCenter);
         }
@@ -111,7 +116,8 @@ private slots:
     {
         QV101& w = shownWelcome();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Picture1));
-        const QList<QWidget*> cycle = {w.Check1, w.Text1, w.Text2, w.Command1, w.Command2, w.Picture1};
+        const QList<QWidget*> cycle
+            = {w.Check1, w.Text1, w.Text2, w.Command1, w.Command2, w.Picture1};
         for (QWidget* next : cycle) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
