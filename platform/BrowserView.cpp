@@ -151,8 +151,12 @@ int BrowserView::QueryStatusWB(int command) const
 
 QPrinter& BrowserView::printSettings()
 {
-    if (!settings_)
+    if (!settings_) {
         settings_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // A printer's own minimum margins put text a few millimetres from the paper's edge,
+        // where many printers cannot reach; pages get the usual two centimetres instead.
+        settings_->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    }
     return *settings_;
 }
 
