@@ -5,7 +5,8 @@
 //   default      the reader's own path: platform::PagePrinter::print() with the printer
 //                settings the prompt leaves behind
 //   --qt-print   the path the reader avoids: QWebEngineView::print() into a 300 dpi printer
-//   --margins-mm as if the margins had been set to MM on every side in the prompt
+//   --margins-mm as if the margins had been set to MM on every side in the prompt; without
+//                it, the 20 mm the reader's printer starts with
 //
 // The page is loaded first and not timed. Output on stdout, one "name value" a line:
 //   load_ms      start of the load -> loadFinished(true)
@@ -45,7 +46,7 @@ void complain(const QString& line)
 }
 
 // What the print prompt leaves in the reader's printer when "Print to File (PDF)" is chosen
-// with A4 paper and the margins left alone.
+// with A4 paper; a negative margin leaves the printer's own minimum.
 void setUpAsThePromptLeavesIt(QPrinter& printer, const QString& outFile, const QString& title,
                               double marginsMm)
 {
@@ -83,7 +84,7 @@ int main(int argc, char* argv[])
 
     bool qtPrint = false;
     double timeoutS = 300;
-    double marginsMm = -1;
+    double marginsMm = 20;  // what the reader's printer starts with
     QStringList files;
     const QStringList args = QApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
