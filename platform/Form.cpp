@@ -1,6 +1,7 @@
 #include "platform/Form.h"
 
 #include "platform/Errors.h"
+#include "platform/Fonts.h"
 #include "platform/Twips.h"
 
 #include <QAbstractButton>
@@ -52,6 +53,7 @@ void FormRegistry::destroyAll()
 Form::Form()
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setFont(dialogFont());
 }
 
 Form::~Form()

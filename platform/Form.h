@@ -37,7 +37,8 @@ private:
     QList<QPointer<QWidget>> alive_;
 };
 
-// A top-level window with the life of a form: it is loaded (Form_Load) before it is first
+// A top-level window with the life of a form, in the platform's dialog font and with the
+// application's icon: it is loaded (Form_Load) before it is first
 // shown, unloading takes it off the screen at once while the object stays valid until the
 // running handler returns, and the close box unloads it.
 class Form : public QWidget {
@@ -94,6 +95,13 @@ private:
 // created afresh when referenced again after it was unloaded.
 template <class F> class FormSlot {
 public:
+    // The slot of the process-wide instance of F.
+    static FormSlot& process()
+    {
+        static FormSlot slot;
+        return slot;
+    }
+
     F& get()
     {
         if (!form_ || !form_->isLoaded()) {

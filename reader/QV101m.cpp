@@ -3,6 +3,7 @@
 #include "app/HandOff.h"
 #include "platform/AppInfo.h"
 #include "platform/BrowserView.h"
+#include "platform/Controls.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -24,12 +25,6 @@ constexpr int kPrintCommand = 6;
 constexpr int kPromptUser = 1;
 constexpr int kCommandEnabled = 2;
 
-platform::FormSlot<QV101m>& slot()
-{
-    static platform::FormSlot<QV101m> instance;
-    return instance;
-}
-
 // Shown without modality and without an owner, maximized as designed.
 void showReader()
 {
@@ -40,20 +35,9 @@ void showReader()
 // part of the process (linked in, or its module loaded).
 const bool kRegistered = (handoff::registerReaderWindow(&showReader), true);
 
-QPushButton* makeButton(QWidget* parent, const QString& caption)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
 QLabel* makeCreditLabel(QWidget* parent, const QString& text, int top)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setFocusPolicy(Qt::NoFocus);
+    QLabel* label = platform::makeLabel(parent, text, Qt::AlignHCenter | Qt::AlignTop);
     placeInTwips(*label, 120, top, 1935, 255);
     label->setFont(
         platform::fittedFont(QStringLiteral("Small Fonts"), 6.75, 400, text, label->width()));
@@ -74,19 +58,17 @@ float checkedDifference(float value, float minus)
 
 QV101m& QV101m::instance()
 {
-    return slot().get();
+    return platform::FormSlot<QV101m>::process().get();
 }
 
 QV101m* QV101m::loadedInstance()
 {
-    return slot().loaded();
+    return platform::FormSlot<QV101m>::process().loaded();
 }
 
 QV101m::QV101m()
 {
     setWindowTitle(QStringLiteral("Quorvel 101"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
-    setFont(platform::dialogFont());
     buildControls();
     setClientSizeTwips(5910, 6210);
 }
@@ -98,14 +80,14 @@ void QV101m::buildControls()
     WebBrowser1->setWidth(3495);
     WebBrowser1->setHeight(1455);
 
-    Command1 = makeButton(this, QStringLiteral("Print Entire Book"));
+    Command1 = platform::makeCommandButton(this, QStringLiteral("Print Entire Book"));
     placeInTwips(*Command1, 360, 3840, 1455, 375);
 
     Picture1 = new platform::PictureBox(this);
     placeInTwips(*Picture1, 120, 120, 1920, 2160);
     Picture1->setPicture(QPixmap(QStringLiteral(":/reader.jpg")));
 
-    Command2 = makeButton(this, QStringLiteral("Table Of Contents"));
+    Command2 = platform::makeCommandButton(this, QStringLiteral("Table Of Contents"));
     placeInTwips(*Command2, 360, 2880, 1455, 375);
 
     Label1 = makeCreditLabel(this, QStringLiteral("Copyright \u00A9 2026"), 4920);
@@ -113,7 +95,7 @@ void QV101m::buildControls()
     Label3 = makeCreditLabel(this, QStringLiteral("By: Tamsin Hale"), 2520);
     Label4 = makeCreditLabel(this, QStringLiteral("www.quorvel.example"), 5400);
 
-    Command3 = makeButton(this, QStringLiteral("Print Current Page"));
+    Command3 = platform::makeCommandButton(this, QStringLiteral("Print Current Page"));
     placeInTwips(*Command3, 360, 3360, 1455, 375);
 
     Timer1 = new platform::Timer(this, 1000, true);

@@ -2,6 +2,7 @@
 
 #include "app/HandOff.h"
 #include "platform/AppInfo.h"
+#include "platform/Controls.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -17,27 +18,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using platform::makeCommandButton;
+using platform::makeLabel;
 using platform::placeInTwips;
 
 namespace {
 
 const QString kMessageTitle = QStringLiteral("Quorvel 101");
-
-QLabel* makeLabel(QWidget* parent, const QString& text, Qt::Alignment alignment)
-{
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(alignment);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& caption)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 }  // namespace
 
@@ -48,29 +35,19 @@ const QString QV101::kLabel5Text = QStringLiteral(
     "To subscribe to Quorvel Weekly, packed with tons of tips and occasional great freebies, "
     "enter your first name and email address below.");
 
-namespace {
-platform::FormSlot<QV101>& slot()
-{
-    static platform::FormSlot<QV101> instance;
-    return instance;
-}
-}  // namespace
-
 QV101& QV101::instance()
 {
-    return slot().get();
+    return platform::FormSlot<QV101>::process().get();
 }
 
 QV101* QV101::loadedInstance()
 {
-    return slot().loaded();
+    return platform::FormSlot<QV101>::process().loaded();
 }
 
 QV101::QV101()
 {
     setWindowTitle(QStringLiteral("Get Our Quorvel Weekly ezine FREE!"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
-    setFont(platform::dialogFont());
     buildControls();
     setClientSizeTwips(5850, 6315);
 }
@@ -126,14 +103,12 @@ void QV101::buildControls()
     for (QLineEdit* text : {Text1, Text2})
         text->setMaxLength(32767 * 1024);  // no practical limit on what can be typed
 
-    Command1 = makeButton(Frame1, QStringLiteral("Subscribe For Free"));
+    Command1 = makeCommandButton(Frame1, QStringLiteral("Subscribe For Free"));
     placeInTwips(*Command1, 1920, 1320, 2775, 375);
-    Command2 = makeButton(this, QStringLiteral("Start Book"));
+    Command2 = makeCommandButton(this, QStringLiteral("Start Book"));
     placeInTwips(*Command2, 4680, 5880, 1095, 375);
 
-    for (QWidget* passive : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5,
-                                                            Label6, Label7, Frame1})
-        passive->setFocusPolicy(Qt::NoFocus);
+    Frame1->setFocusPolicy(Qt::NoFocus);
     nameControls({{Label1, "Label1"},
                   {Picture1, "Picture1"},
                   {Check1, "Check1"},
