@@ -305,7 +305,8 @@ def main():
     mini_window = [args.minimal_window]
     mini_view = [args.minimal_webview, args.page]
 
-    raw = {"a": {"ours": [], "minimal": []}, "b": {"ours": [], "minimal": []},
+    mini_controls = [args.minimal_window, "--controls"]
+    raw = {"a": {"ours": [], "minimal": [], "controls": []}, "b": {"ours": [], "minimal": []},
            "c": {"ours": [], "minimal": []}, "welcome_helpers": []}
 
     # (a) process start to the first window shown ----------------------------------------
@@ -321,6 +322,8 @@ def main():
         raw["a"]["ours"].append(r["milestone_ms"])
         m = attempt(f"a minimal run {i + 1}", cmd=mini_window, milestone="shown")
         raw["a"]["minimal"].append(m["milestone_ms"])
+        raw["a"]["controls"].append(
+            attempt(f"a controls run {i + 1}", cmd=mini_controls, milestone="shown")["milestone_ms"])
         say(f"  run {i + 1}/{n}: ours {r['milestone_ms']:7.1f} ms   minimal {m['milestone_ms']:7.1f} ms"
             f"   descendants of ours: {len(others)} (web engine helpers: {len(helpers)})")
 
@@ -375,6 +378,10 @@ def main():
                      "-" if target is None else f"<= {target:.2f}x", verdict))
 
     row("(a) start -> welcome window shown", raw["a"]["ours"], raw["a"]["minimal"], "ms", 1.3)
+    row("  (info) the same, minimal window with standard controls", raw["a"]["controls"],
+        raw["a"]["minimal"], "ms", None)
+    row("  (info) welcome window vs minimal window with controls", raw["a"]["ours"],
+        raw["a"]["controls"], "ms", None)
     row("(b) start -> page loaded", raw["b"]["ours"], raw["b"]["minimal"], "ms", 1.15)
     row("(c) peak PSS, process tree", [x["pss"] / 1024 for x in raw["c"]["ours"]],
         [x["pss"] / 1024 for x in raw["c"]["minimal"]], "MiB", 1.1)

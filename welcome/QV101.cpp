@@ -48,7 +48,6 @@ QV101* QV101::loadedInstance()
 QV101::QV101()
 {
     setWindowTitle(QStringLiteral("Get Our Quorvel Weekly ezine FREE!"));
-    buildControls();
     setClientSizeTwips(5850, 6315);
 }
 
@@ -150,6 +149,9 @@ void QV101::Form_Load()
         ShowBook();
         return;
     }
+    // Only a window that will be shown gets its controls: going straight to the book must
+    // not pay for fonts, the picture and text boxes nobody sees.
+    buildControls();
     Label2->setText(kLabel2Text);
     Label5->setText(kLabel5Text);
 }

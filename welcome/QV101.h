@@ -23,20 +23,21 @@ public:
 
     QV101();
 
-    QLabel* Label1;
-    platform::PictureBox* Picture1;
-    QCheckBox* Check1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QGroupBox* Frame1;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLineEdit* Text1;
-    QLineEdit* Text2;
-    QPushButton* Command1;
-    QPushButton* Command2;
+    // The controls exist once the window has loaded to be shown.
+    QLabel* Label1 = nullptr;
+    platform::PictureBox* Picture1 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
     platform::HttpTransfer Inet1;
 
     static const QString kLabel2Text;
