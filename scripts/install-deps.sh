@@ -12,7 +12,7 @@ run_packages=(
   fonts-liberation fonts-dejavu-core
 )
 test_packages=(
-  libcpp-httplib-dev poppler-utils python3
+  libcpp-httplib-dev poppler-utils python3 procps git
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
   clang clang-tidy clang-format libclang-rt-14-dev
