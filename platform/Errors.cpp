@@ -4,6 +4,8 @@
 #include "platform/MessageBox.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -51,10 +53,23 @@ void LastResort::setReporter(Reporter reporter)
     customReporter() = std::move(reporter);
 }
 
+namespace {
+
+int g_handlerDepth = 0;
+
+std::vector<std::function<void()>>& pendingAfterHandlers()
+{
+    static std::vector<std::function<void()>> pending;
+    return pending;
+}
+
+}  // namespace
+
 void Handler::run(const std::function<void()>& body) noexcept
 {
     if (Application::exitRequested())
         return;
+    ++g_handlerDepth;
     try {
         body();
     } catch (const PlatformError& error) {
@@ -64,6 +79,29 @@ void Handler::run(const std::function<void()>& body) noexcept
     } catch (...) {
         LastResort::report(kErrInternal, QStringLiteral("Internal error"));
     }
+    if (--g_handlerDepth > 0)
+        return;
+    const auto pending = std::exchange(pendingAfterHandlers(), {});
+    for (const auto& action : pending) {
+        try {
+            action();
+        } catch (...) {
+            // Clean-up actions must not take the process down.
+        }
+    }
+}
+
+bool Handler::running() noexcept
+{
+    return g_handlerDepth > 0;
+}
+
+void Handler::afterHandlers(std::function<void()> action)
+{
+    if (running())
+        pendingAfterHandlers().push_back(std::move(action));
+    else
+        action();
 }
 
 }  // namespace platform

@@ -43,6 +43,11 @@ private:
 class Handler {
 public:
     static void run(const std::function<void()>& body) noexcept;
+
+    // True while a handler runs, including handlers entered from a modal loop inside one.
+    static bool running() noexcept;
+    // Runs the action once every running handler has returned; at once when none runs.
+    static void afterHandlers(std::function<void()> action);
 };
 
 // Gives a routine "resume next" semantics: each attempted statement that fails is

@@ -95,7 +95,12 @@ void Form::Unload()
     setMousePointer(0);
     hide();
     FormRegistry::instance().noteUnloaded(this);
-    deleteLater();
+    // Not deleteLater() at once: a modal loop inside the running handler (a print job, a
+    // message box) would delete the window under the handler's feet.
+    Handler::afterHandlers([self = QPointer<Form>(this)] {
+        if (self)
+            self->deleteLater();
+    });
 }
 
 void Form::setMousePointer(int pointer)

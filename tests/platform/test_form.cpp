@@ -6,9 +6,11 @@
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"
 
+#include <QEventLoop>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using platform::ErrorTrap;
 using platform::Form;
@@ -86,6 +88,24 @@ private slots:
         QTRY_VERIFY(!old);
         second.Unload();
         QTest::qWait(0);
+    }
+
+    void anUnloadedFormOutlivesModalLoopsOfTheRunningHandler()
+    {
+        FormSlot<ProbeForm> slot;
+        QPointer<ProbeForm> form(&slot.get());
+        bool aliveAfterLoop = false;
+        platform::Handler::run([&] {
+            // A nested handler (the close box, say) unloads the window while the outer
+            // handler waits in a modal loop, as it does for a print job.
+            platform::Handler::run([&] { form->Unload(); });
+            QEventLoop loop;
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+            loop.exec();
+            aliveAfterLoop = !form.isNull();
+        });
+        QVERIFY(aliveAfterLoop);
+        QTRY_VERIFY(form.isNull());
     }
 
     void aFormUnloadedDuringItsLoadIsNeverShown()
