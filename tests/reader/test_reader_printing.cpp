@@ -205,6 +205,20 @@ private slots:
         QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
     }
 
+    void closingTheWindowWhileItPrintsIsSafe()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        QPointer<QV101m> window(&w);
+        whilePrompting_ = [&w] { QTimer::singleShot(50, &w, [&w] { w.close(); }); };
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(window);  // still there for the handler that printed
+        QVERIFY(!QV101m::loadedInstance());
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+        QTRY_VERIFY(!window);
+    }
+
     void theStatusFlagsFollowTheView()
     {
         platform::BrowserView view(nullptr);
