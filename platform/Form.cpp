@@ -22,6 +22,7 @@ void FormRegistry::noteLoaded(QWidget* form)
 {
     if (!loaded_.contains(form))
         loaded_.append(form);
+    alive_.removeIf([](const QPointer<QWidget>& gone) { return gone.isNull(); });
     alive_.append(form);
 }
 

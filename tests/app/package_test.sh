@@ -37,32 +37,37 @@ DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
 sleep 0.5
 
 log="$work/app.log"
-(cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true" \
-  "$app/DA1011" >"$log" 2>&1) & app_pid=$!
-for _ in $(seq 200); do grep -q "welcome window shown" "$log" && break; sleep 0.1; done
-grep -q "welcome window shown" "$log" || { cat "$log"; fail "the welcome window did not come up"; }
+[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+# start_until MILESTONE: starts the unpacked program from another folder and waits for the
+# milestone it logs.
+start_until() {
+  (cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true" \
+    "$app/DA1011" >"$log" 2>&1) & app_pid=$!
+  for _ in $(seq 300); do grep -q "$1" "$log" && break; sleep 0.1; done
+  grep -q "$1" "$log" || { cat "$log"; fail "no '$1' from the program"; }
+}
+
+# close_and_expect_clean_end TITLE: closes the window through the window manager; the
+# program must end on its own with exit code 0.
+close_and_expect_clean_end() {
+  DISPLAY=$display wmctrl -c "$1" || fail "could not close the window '$1'"
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when '$1' was closed"
+  local code=0
+  wait "$app_pid" || code=$?
+  app_pid=""
+  [[ $code -eq 0 ]] || fail "the program ended with exit code $code after '$1' was closed"
+}
+
+start_until "welcome window shown"
 pgrep -f QtWebEngineProcess -P "$app_pid" >/dev/null && fail "the welcome window started the web engine"
 grep -q libQt6WebEngineCore "/proc/$app_pid/maps" && fail "the welcome window loaded the web engine"
-
-DISPLAY=$display wmctrl -c "Get Our Quorvel Weekly ezine FREE!" || fail "could not close the window"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when its window was closed"
-code=0; wait "$app_pid" || code=$?
-app_pid=""
-[[ $code -eq 0 ]] || fail "the program ended with exit code $code"
+close_and_expect_clean_end "Get Our Quorvel Weekly ezine FREE!"
 [[ ! -s "$app/dontshow.txt" ]] || fail "the flag file was written"
 
 # With the flag set, the book opens at once from the reader module beside the program.
 printf '1\r\n' >"$app/dontshow.txt"
-[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
-(cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true" \
-  "$app/DA1011" >"$log" 2>&1) & app_pid=$!
-for _ in $(seq 300); do grep -q "page loaded" "$log" && break; sleep 0.1; done
-grep -q "page loaded" "$log" || { cat "$log"; fail "the book did not open"; }
-DISPLAY=$display wmctrl -c "Quorvel 101" || fail "could not close the reader window"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when the reader window was closed"
-code=0; wait "$app_pid" || code=$?
-app_pid=""
-[[ $code -eq 0 ]] || fail "the reader ended with exit code $code"
+start_until "page loaded"
+close_and_expect_clean_end "Quorvel 101"
 echo "package: $(basename "$archive") unpacked; welcome window shown and closed cleanly; book opened and closed cleanly"

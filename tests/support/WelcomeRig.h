@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <memory>
+
 inline void routeThroughLoopback(const LoopbackServer& server)
 {
     qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(server.port()));
@@ -45,4 +47,28 @@ inline void unloadAllWindows()
         if (form)
             form->Unload();
     QTest::qWait(0);
+}
+
+// A fresh application folder, loopback server and message-box watcher for one test, with
+// the program's requests routed to the server.
+inline void startWelcomeRig(std::unique_ptr<TempAppFolder>& folder,
+                            std::unique_ptr<LoopbackServer>& server,
+                            std::unique_ptr<ModalWatcher>& watcher)
+{
+    folder = std::make_unique<TempAppFolder>();
+    server = std::make_unique<LoopbackServer>();
+    watcher = std::make_unique<ModalWatcher>();
+    routeThroughLoopback(*server);
+    platform::Application::resetExitRequest();
+}
+
+inline void stopWelcomeRig(std::unique_ptr<TempAppFolder>& folder,
+                           std::unique_ptr<LoopbackServer>& server,
+                           std::unique_ptr<ModalWatcher>& watcher)
+{
+    unloadAllWindows();
+    watcher.reset();
+    server.reset();
+    folder.reset();
+    qunsetenv("http_proxy");
 }

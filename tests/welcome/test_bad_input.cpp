@@ -51,21 +51,10 @@ class BadInputTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TempAppFolder>();
-        server_ = std::make_unique<LoopbackServer>();
-        watcher_ = std::make_unique<ModalWatcher>();
-        routeThroughLoopback(*server_);
-        platform::Application::resetExitRequest();
-    }
+    void init() { startWelcomeRig(folder_, server_, watcher_); }
     void cleanup()
     {
-        unloadAllWindows();
-        watcher_.reset();
-        server_.reset();
-        folder_.reset();
-        qunsetenv("http_proxy");
+        stopWelcomeRig(folder_, server_, watcher_);
         QVERIFY(!platform::Application::exitRequested());
     }
 

@@ -30,25 +30,14 @@ class SubscriptionTest : public QObject {
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TempAppFolder>();
-        server_ = std::make_unique<LoopbackServer>();
-        watcher_ = std::make_unique<ModalWatcher>();
+        startWelcomeRig(folder_, server_, watcher_);
         server_->server().Get(".*",
                               [this](const httplib::Request& request, httplib::Response& response) {
                                   server_->record(request);
                                   response.set_content("subscribed", "text/plain");
                               });
-        routeThroughLoopback(*server_);
-        platform::Application::resetExitRequest();
     }
-    void cleanup()
-    {
-        unloadAllWindows();
-        watcher_.reset();
-        server_.reset();
-        folder_.reset();
-        qunsetenv("http_proxy");
-    }
+    void cleanup() { stopWelcomeRig(folder_, server_, watcher_); }
 
     void theAddressCarriesBothValuesEncodedInOrder()
     {

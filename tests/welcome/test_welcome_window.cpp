@@ -2,6 +2,7 @@
 #include "platform/Twips.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
+#include "support/TwipsPlaces.h"
 #include "welcome/QV101.h"
 
 #include <QCheckBox>
@@ -61,7 +62,7 @@ private slots:
     void everyControlSitsAtItsPlaceInTwips()
     {
         QV101& w = QV101::instance();
-        const QList<std::pair<QWidget*, QRect>> places = {
+        const TwipsPlaces places = {
             {w.Label1, {2760, 120, 2655, 375}},    {w.Picture1, {120, 120, 2175, 2760}},
             {w.Check1, {120, 6000, 2535, 255}},    {w.Label2, {2520, 600, 3135, 615}},
             {w.Label3, {2520, 1440, 3135, 375}},   {w.Label4, {2520, 1920, 3255, 255}},
@@ -70,19 +71,8 @@ private slots:
             {w.Text1, {1920, 360, 2775, 285}},     {w.Text2, {1920, 840, 2775, 285}},
             {w.Command1, {1920, 1320, 2775, 375}}, {w.Command2, {4680, 5880, 1095, 375}},
         };
-        for (const auto& [control, twips] : places) {
-            const QRect actual = platform::twipsRect(*control);
-            // One pixel is 15 twips: a place that is not a whole pixel rounds to the nearest.
-            QVERIFY2(qAbs(actual.x() - twips.x()) <= 7 && qAbs(actual.y() - twips.y()) <= 7
-                         && qAbs(actual.width() - twips.width()) <= 7
-                         && qAbs(actual.height() - twips.height()) <= 7,
-                     qPrintable(control->objectName()
-                                + QStringLiteral(" at %1,%2 %3x%4")
-                                      .arg(actual.x())
-                                      .arg(actual.y())
-                                      .arg(actual.width())
-                                      .arg(actual.height())));
-        }
+        const QString misplaced = misplacedControl(places);
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
         for (QWidget* inFrame :
              std::initializer_list<QWidget*>{w.Label6, w.Label7, w.Text1, w.Text2, w.Command1})
             QCOMPARE(inFrame->parentWidget(), w.Frame1);
