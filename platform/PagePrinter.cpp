@@ -91,8 +91,13 @@ PagePrinter::Job PagePrinter::Job::from(const QPrinter& printer, const QString& 
     return job;
 }
 
-PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent) : QObject(parent), view_(view)
+PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent)
+    : QObject(parent), view_(view), deadline_(new QTimer(this))
 {
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this] {
+        complete(false, tr("The page did not finish printing in time, so printing was stopped."));
+    });
 }
 
 PagePrinter::~PagePrinter() = default;
@@ -102,11 +107,17 @@ void PagePrinter::print(const QPrinter& settings)
     if (busy_)
         throw PlatformError(kErrPrintFailed, tr("The page is still being printed."));
     busy_ = true;
+    ++jobNumber_;
 
     if (!view_) {
         failLater(tr("There is no page to print."));
         return;
     }
+    deadline_->start(timeLimitMs_);
+    // The page's renderer dying takes the job with it: no answer would ever come.
+    rendererWatch_ = connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
+        complete(false, tr("The page stopped working while it was being printed."));
+    });
     const Job job = Job::from(settings, view_->page()->title());
     if (job.toFile)
         printToFile(job);
@@ -131,8 +142,10 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
     // The page answers whenever its renderer is done, possibly after this object is gone.
     QPointer<PagePrinter> self(this);
     view_->page()->printToPdf(
-        [self, use = std::move(use), ranges = job.ranges](const QByteArray& pdf) {
-            if (!self)
+        [self, use = std::move(use), ranges = job.ranges,
+         number = jobNumber_](const QByteArray& pdf) {
+            // An abandoned job's late answer is dropped.
+            if (!self || !self->isCurrent(number))
                 return;
             if (!pdf.isEmpty())
                 use(pdf);
@@ -149,7 +162,11 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
 
 void PagePrinter::complete(bool ok, const QString& errorDescription)
 {
+    if (!busy_)
+        return;  // the job was abandoned already
     busy_ = false;
+    deadline_->stop();
+    disconnect(rendererWatch_);
     emit finished(ok, ok ? QString() : errorDescription);
 }
 
@@ -158,7 +175,11 @@ void PagePrinter::failLater(const QString& errorDescription)
     // Reported from the event loop like every other outcome, so a caller never sees
     // finished() before print() has returned.
     QMetaObject::invokeMethod(
-        this, [this, errorDescription] { complete(false, errorDescription); },
+        this,
+        [this, errorDescription, number = jobNumber_] {
+            if (isCurrent(number))
+                complete(false, errorDescription);
+        },
         Qt::QueuedConnection);
 }
 
@@ -341,7 +362,10 @@ void PagePrinter::printOnQueue(const Job& job)
     makePdf(job, [this, job](const QByteArray& pdf) {
         // Continues on this object's thread, and not at all once this object is gone.
         submitInBackground(QueueJob{job.printerName, job.title, pdf, job.queueOptions()})
-            .then(this, [this](const QueueOutcome& result) { complete(result.ok, result.error); });
+            .then(this, [this, number = jobNumber_](const QueueOutcome& result) {
+                if (isCurrent(number))
+                    complete(result.ok, result.error);
+            });
     });
 }
 
