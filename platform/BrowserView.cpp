@@ -133,7 +133,7 @@ void BrowserView::onPagePrintRequested()
     // only a few in a row.
     if (Handler::running() || QApplication::activeModalWidget() || promptOpen_ || printer_->busy()
         || page_->dialogOpen()) {
-        qCInfo(lcPage) << "ignored the page's print request while a dialog or job is open";
+        qCDebug(lcPage) << "ignored the page's print request while a dialog or job is open";
         return;
     }
     if (!page_->admitPageDialog())
@@ -170,6 +170,7 @@ void BrowserView::Navigate(const QString& location)
                             QStringLiteral("The location is not valid: %1").arg(location));
     navigated_ = true;
     loading_ = true;  // from now on, until the view reports this load ended
+    navigationAwaitingStart_ = true;
     pendingUrl_ = url;
     view_->setUrl(url);
 }
@@ -207,13 +208,25 @@ void BrowserView::applySize()
 void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        ++loadsUnderWay_;
+        latestStartedUrl_ = info.url();
+        navigationAwaitingStart_ = false;
         loading_ = true;
-        pendingUrl_ = info.url();
-    } else if (info.url() == pendingUrl_) {
-        // The end of an earlier load that a newer navigation cut short is not the end of
-        // the newer one.
-        loading_ = false;
+        return;
     }
+    // The engine reports loading as spans: a navigation that begins while another load is
+    // under way may start under the older address and end under its own, or end without a
+    // start of its own. The end of the newest address asked for ends everything; the end of
+    // an older load ends only that one, and a navigation asked for since still counts.
+    if (info.url() == pendingUrl_) {
+        loadsUnderWay_ = 0;
+        navigationAwaitingStart_ = false;
+    } else if (info.url() == latestStartedUrl_) {
+        loadsUnderWay_ = 0;
+    } else {
+        loadsUnderWay_ = qMax(0, loadsUnderWay_ - 1);
+    }
+    loading_ = loadsUnderWay_ > 0 || navigationAwaitingStart_;
 }
 
 int BrowserView::QueryStatusWB(int command) const

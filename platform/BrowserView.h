@@ -95,7 +95,10 @@ private:
     float heightTwips_;
     bool navigated_ = false;
     bool loading_ = false;
-    QUrl pendingUrl_;
+    QUrl pendingUrl_;  // the newest address asked for
+    QUrl latestStartedUrl_;
+    int loadsUnderWay_ = 0;
+    bool navigationAwaitingStart_ = false;
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
     bool promptOpen_ = false;

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QThreadPool>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -52,6 +53,9 @@ namespace {
 // Where the print dialog leaves the job options chosen on its Options and Properties pages
 // (pages per side, page set, banners, driver options) for a CUPS queue: a list of names and
 // values kept by the printer's engine under this key.
+// How long a page may take to show that its renderer is answering at all.
+constexpr int kResponsivenessWaitMs = 10'000;
+
 constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // Writes the whole document or nothing: the bytes go to a temporary file in the target's
@@ -138,6 +142,33 @@ void PagePrinter::printToFile(const Job& job)
 }
 
 void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)> use)
+{
+    // A page whose renderer is caught in an endless script would never answer a PDF request,
+    // and the engine aborts the whole process when such a page is closed or its renderer ends
+    // with the request outstanding. So the page is first asked for a trivial answer, and the
+    // PDF is requested only once it has given one.
+    QPointer<PagePrinter> self(this);
+    auto* patience = new QTimer(this);
+    patience->setSingleShot(true);
+    connect(patience, &QTimer::timeout, this, [this, patience, number = jobNumber_] {
+        patience->deleteLater();
+        if (isCurrent(number))
+            complete(false, tr("The page is not responding, so it could not be printed."));
+    });
+    patience->start(qMin(timeLimitMs_, kResponsivenessWaitMs));
+    view_->page()->runJavaScript(
+        QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+        [self, patience = QPointer<QTimer>(patience), job, use = std::move(use),
+         number = jobNumber_](const QVariant&) mutable {
+            if (!self || !self->isCurrent(number) || !patience || !patience->isActive())
+                return;
+            patience->stop();
+            patience->deleteLater();
+            self->requestPdf(job, std::move(use));
+        });
+}
+
+void PagePrinter::requestPdf(const Job& job, std::function<void(const QByteArray&)> use)
 {
     // The page answers whenever its renderer is done, possibly after this object is gone.
     QPointer<PagePrinter> self(this);

@@ -52,6 +52,7 @@ private:
     void printToFile(const Job& job);
     void printOnQueue(const Job& job);
     void makePdf(const Job& job, std::function<void(const QByteArray&)> use);
+    void requestPdf(const Job& job, std::function<void(const QByteArray&)> use);
     void complete(bool ok, const QString& errorDescription);
     void failLater(const QString& errorDescription);
 
