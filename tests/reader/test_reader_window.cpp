@@ -16,8 +16,8 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryFile>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
