@@ -56,11 +56,27 @@ void checkCommand(int command)
                             QStringLiteral("Command %1 is not supported").arg(command));
 }
 
+// Settles, before the web engine starts, what no page may do through a back door the request
+// filter does not see: WebRTC reaches any host over UDP unless told to use a proxy only (and
+// there is none). Called before the first view exists; later calls change nothing.
+QWebEngineView* makeWebView(QWidget* parent)
+{
+    static const bool prepared = [] {
+        const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        const QByteArray noUdp = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+        if (!flags.contains(noUdp))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + ' ' + noUdp).trimmed());
+        return true;
+    }();
+    Q_UNUSED(prepared);
+    return new QWebEngineView(parent);
+}
+
 }  // namespace
 
 BrowserView::BrowserView(QWidget* parent)
     : QWidget(parent),
-      view_(new QWebEngineView(this)),
+      view_(makeWebView(this)),
       page_(new ConfinedPage(view_)),
       widthTwips_(static_cast<float>(pixelsToTwips(width()))),
       heightTwips_(static_cast<float>(pixelsToTwips(height()))),

@@ -21,7 +21,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // Stands in for the desktop's opener while it lives: records every address the program
 // hands to the user's browser, mail program or file manager, whatever its kind.
@@ -50,6 +54,35 @@ private:
         return {"http", "https", "mailto", "file", "smb", "ssh", "apt", "ftp", "data"};
     }
     QStringList opened_;
+};
+
+// A UDP port on 127.0.0.1 that notes whether anything arrived.
+class UdpListener {
+public:
+    UdpListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~UdpListener() { ::close(fd_); }
+    UdpListener(const UdpListener&) = delete;
+    UdpListener& operator=(const UdpListener&) = delete;
+
+    int port() const { return port_; }
+    bool received() const
+    {
+        char byte = 0;
+        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
+    }
+
+private:
+    int fd_;
+    int port_ = 0;
 };
 
 class ReaderWindowTest : public QObject {
@@ -339,15 +372,15 @@ private slots:
         outside.write("secret");
         outside.close();
         QVERIFY(QFile::link(outside.fileName(), folder_->file("link.txt")));
+        const UdpListener stun;
         addHostilePage("probe.html");
         QV101m& w = QV101m::instance();
         w.ShowMaximized();
+        const QString query = QStringLiteral("?outside=%1&web=%2&udp=%3")
+                                  .arg(QUrl::fromLocalFile(outside.fileName()).toString(), web)
+                                  .arg(stun.port());
         w.WebBrowser1->page()->setUrl(
-            QUrl::fromLocalFile(folder_->file("probe.html"))
-                .resolved(QUrl(
-                    QStringLiteral("?outside=%1&web=%2")
-                        .arg(QUrl::fromLocalFile(outside.fileName()).toString(QUrl::FullyEncoded),
-                             web))));
+            QUrl::fromLocalFile(folder_->file("probe.html")).resolved(QUrl(query)));
         QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("probe.html")));
         const QVariant results
             = evaluate(w.WebBrowser1, QStringLiteral("window.done.then(() => results)"), true);
@@ -359,6 +392,7 @@ private slots:
                               {"web", false}}));
         QTest::qWait(300);
         QCOMPARE(server.targets(), QList<QByteArray>{});
+        QVERIFY2(!stun.received(), "a page reached a UDP port through WebRTC");
 
         // The book itself keeps its pictures, stylesheet and anchors.
         w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
