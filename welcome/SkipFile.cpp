@@ -39,7 +39,7 @@ QString userPath()
 
 QString read(const QString& appFolder)
 {
-    const QString value = lastItemOf(pathIn(appFolder));
+    QString value = lastItemOf(pathIn(appFolder));
     if (value != kSkip && lastItemOf(userPath()) == kSkip)
         return kSkip;
     return value;
