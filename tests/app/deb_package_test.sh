@@ -28,7 +28,8 @@ cleanup() {
   [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
   [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
   if id "$user" >/dev/null 2>&1; then
-    pkill -u "$user" 2>/dev/null || true  # the web engine's helpers, should any be left
+    # the web engine's helpers, should any be left: every process of the test's own user
+    ps -o pid= -u "$user" | xargs -r kill 2>/dev/null || true
     userdel -r "$user" 2>/dev/null || true
   fi
   if [[ -n ${installed:-} ]]; then
@@ -66,6 +67,9 @@ mapfile -t package_files < <(dpkg -L da1011)
 
 useradd --create-home --shell /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
+# The web engine's sandbox needs user namespaces; some containers deny them to users.
+sandbox=()
+runuser -u "$user" -- unshare -Ur true 2>/dev/null || sandbox=(QTWEBENGINE_DISABLE_SANDBOX=1)
 flag=$home/.config/DA1011/dontshow.txt
 
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
@@ -83,7 +87,7 @@ log=$work/app.log
 # nothing of this test's environment, and waits for the milestone it logs.
 start_until() {
   runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" \
-    PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$display" QT_QPA_PLATFORM=xcb \
+    PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$display" QT_QPA_PLATFORM=xcb "${sandbox[@]}" \
     QT_LOGGING_RULES="da1011.startup.info=true" sh -c "cd && exec $command" >"$log" 2>&1 &
   app_pid=$!
   for _ in $(seq 300); do grep -q "$1" "$log" && break; sleep 0.1; done
