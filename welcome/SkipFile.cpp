@@ -51,7 +51,7 @@ void write(const QString& appFolder)
         platform::writeLineAtomically(pathIn(appFolder), kSkip);
     } catch (const platform::PlatformError& appFolderError) {
         // A system-wide install's folder is read-only for its users: the choice is kept
-        // per user instead, silently, as the user asked for nothing more.
+        // per user instead. It is saved, so there is nothing to tell the user.
         try {
             QDir().mkpath(platform::userConfigPath());
             platform::writeLineAtomically(userPath(), kSkip);
