@@ -16,6 +16,7 @@ test_packages=(
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
   clang clang-tidy clang-format libclang-rt-14-dev
+  dpkg-dev file lintian appstream desktop-file-utils xdotool fonts-dejavu-extra hicolor-icon-theme
 )
 shot_packages=(xdotool imagemagick)
 
