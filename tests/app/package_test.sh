@@ -30,8 +30,11 @@ done
 ls "$app"/*.py >/dev/null 2>&1 && fail "build scripts were packed"
 
 # A real X server and window manager, so the window is closed the way a user closes it.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
+# The server picks a free display number itself, so parallel runs never share one.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
+read -r -t 10 number <&"$display_fd" || fail "Xvfb did not start"
+display=:$number
 for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
 sleep 0.5
@@ -53,7 +56,13 @@ start_until() {
 # close_and_expect_clean_end TITLE: closes the window through the window manager; the
 # program must end on its own with exit code 0.
 close_and_expect_clean_end() {
-  DISPLAY=$display wmctrl -c "$1" || fail "could not close the window '$1'"
+  # The window manager may still be taking the new window on.
+  local closed=""
+  for _ in $(seq 50); do
+    DISPLAY=$display wmctrl -c "$1" 2>/dev/null && { closed=1; break; }
+    sleep 0.1
+  done
+  [[ -n $closed ]] || fail "could not close the window '$1'"
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when '$1' was closed"
   local code=0
