@@ -11,6 +11,7 @@ set -euo pipefail
 build=$1
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/virtual_screen.sh"
 
 [[ $(id -u) -eq 0 ]] || skip "installing a package and creating a user need root"
 for tool in apt-get dpkg-shlibdeps file lintian appstreamcli desktop-file-validate useradd runuser \
@@ -22,7 +23,6 @@ dpkg-query -W -f='${Status}' da1011 2>/dev/null | grep -q "installed" \
 
 work=$(mktemp -d)
 user=da1011-$$
-display=:$((90 + RANDOM % 100))
 cleanup() {
   [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
   [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
@@ -72,10 +72,7 @@ sandbox=()
 runuser -u "$user" -- unshare -Ur true 2>/dev/null || sandbox=(QTWEBENGINE_DISABLE_SANDBOX=1)
 flag=$home/.config/DA1011/dontshow.txt
 
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
-sleep 0.5
+start_virtual_screen
 
 # The command the menu runs, without its field codes.
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/example.quorvel.da1011.desktop \

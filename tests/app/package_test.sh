@@ -15,6 +15,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/virtual_screen.sh"
 
 (cd "$build" && cpack -G TGZ -B "$work/pack" >/dev/null) || fail "cpack failed"
 archive=$(ls "$work"/pack/DA1011-*.tar.gz)
@@ -30,14 +31,7 @@ done
 ls "$app"/*.py >/dev/null 2>&1 && fail "build scripts were packed"
 
 # A real X server and window manager, so the window is closed the way a user closes it.
-# The server picks a free display number itself, so parallel runs never share one.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
-read -r -t 10 number <&"$display_fd" || fail "Xvfb did not start"
-display=:$number
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
-sleep 0.5
+start_virtual_screen
 
 log="$work/app.log"
 # A config folder of its own: a choice kept there by an earlier run must not skip the welcome.
