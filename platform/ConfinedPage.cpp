@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMutex>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
@@ -31,6 +32,32 @@ constexpr qint64 kHandOffIntervalMs = 1000;
 constexpr int kDialogsBeforeSuppression = 3;
 constexpr int kDialogBurstMs = 30'000;
 
+// Logs a refusal; a page that keeps trying gets a few lines a second, not thousands, and a
+// count of what was left out.
+void logRefusal(const QString& what, const QUrl& url)
+{
+    constexpr int kLinesPerWindow = 20;
+    constexpr qint64 kWindowMs = 10'000;
+    static QMutex mutex;
+    static QElapsedTimer window;
+    static int logged = 0;
+    static int leftOut = 0;
+    const QMutexLocker lock(&mutex);
+    if (!window.isValid() || window.elapsed() > kWindowMs) {
+        if (leftOut > 0)
+            qCInfo(lcPage, "%d more refusals were not logged", leftOut);
+        window.start();
+        logged = 0;
+        leftOut = 0;
+    }
+    if (logged >= kLinesPerWindow) {
+        ++leftOut;
+        return;
+    }
+    ++logged;
+    qCInfo(lcPage).noquote() << what << url.toDisplayString(QUrl::RemovePassword);
+}
+
 bool isLocalScheme(const QString& scheme)
 {
     // What a page may always use: the program's own resources and data made in the page.
@@ -50,7 +77,7 @@ bool handOffToDesktop(const QUrl& url)
 {
     static QElapsedTimer last;
     if (last.isValid() && last.elapsed() < kHandOffIntervalMs) {
-        qCInfo(lcPage) << "refused a hand-off within a second of the last:" << url;
+        logRefusal(QStringLiteral("refused a hand-off within a second of the last:"), url);
         return false;
     }
     last.start();
@@ -94,7 +121,7 @@ public:
     {
         if (allows(info.requestUrl()))
             return;
-        qCInfo(lcPage) << "refused a request of the page:" << info.requestUrl();
+        logRefusal(QStringLiteral("refused a request of the page:"), info.requestUrl());
         info.block(true);
     }
 
@@ -156,11 +183,11 @@ bool ConfinedPage::handOffIfClicked(const QUrl& url)
     // Whatever becomes of it, this request uses up the click: one request per click.
     const bool clicked = std::exchange(userInputPending_, false) && !userInput_.hasExpired();
     if (!isHandOffScheme(url.scheme())) {
-        qCInfo(lcPage) << "refused a link of an unknown kind:" << url;
+        logRefusal(QStringLiteral("refused a link of an unknown kind:"), url);
         return false;
     }
     if (!clicked) {
-        qCInfo(lcPage) << "refused a hand-off that no click asked for:" << url;
+        logRefusal(QStringLiteral("refused a hand-off that no click asked for:"), url);
         return false;
     }
     return handOffToDesktop(url);
@@ -171,7 +198,8 @@ bool ConfinedPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
     if (allowsResource(url)) {
         // Only the program itself shows pages made of data in the main frame.
         if (isMainFrame && url.scheme() == QLatin1String("data") && type != NavigationTypeTyped) {
-            qCInfo(lcPage) << "refused a page made of data";
+            logRefusal(QStringLiteral("refused a page made of data:"),
+                       QUrl(url.toString().left(40)));
             return false;
         }
         return true;
@@ -179,7 +207,7 @@ bool ConfinedPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
     if (isMainFrame && type == NavigationTypeLinkClicked)
         handOffIfClicked(url);
     else
-        qCInfo(lcPage) << "refused a navigation of the page:" << url << type;
+        logRefusal(QStringLiteral("refused a navigation of the page:"), url);
     return false;
 }
 
@@ -187,7 +215,7 @@ void ConfinedPage::onNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
     const QUrl url = request.requestedUrl();
     if (!request.isUserInitiated()) {
-        qCInfo(lcPage) << "refused a window the user did not ask for:" << url;
+        logRefusal(QStringLiteral("refused a window the user did not ask for:"), url);
         return;
     }
     if (allowsResource(url) && url.scheme() == QLatin1String("file")) {

@@ -262,7 +262,8 @@ private slots:
 
     void aPageAskingToPrintOverAndOverGetsOneDialogAtATime()
     {
-        QVERIFY(QFile::copy(QFINDTESTDATA("hostile/print-loop.html"), folder_->file("loop.html")));
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/print-loop.html"),
+                            folder_->file("loop.html")));
         acceptPrompts_ = false;
         int dialogsAtOnce = 0;
         whilePrompting_ = [&dialogsAtOnce] {
@@ -297,7 +298,8 @@ private slots:
         // A page that never answers is given up on; closing the window then is safe too.
         whilePrompting_ = nullptr;
 
-        QVERIFY(QFile::copy(QFINDTESTDATA("hostile/stuck.html"), folder_->file("stuck.html")));
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/stuck.html"),
+                            folder_->file("stuck.html")));
         w.WebBrowser1->Navigate(folder_->file("stuck.html"));
         waitForPage(w, QStringLiteral("stuck.html"));
         QTest::qWait(600);

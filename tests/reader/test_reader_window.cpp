@@ -141,7 +141,7 @@ class ReaderWindowTest : public QObject {
     // Copies one of the hostile test pages into the book.
     void addHostilePage(const char* name)
     {
-        QVERIFY(QFile::copy(QFINDTESTDATA(QStringLiteral("hostile/") + QLatin1String(name)),
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/") + QLatin1String(name),
                             folder_->file(QLatin1String(name))));
     }
 
