@@ -5,8 +5,10 @@
 #include "platform/BrowserView.h"
 #include "platform/Controls.h"
 #include "platform/Errors.h"
+#include "platform/FocusRing.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
+#include "platform/PageCommands.h"
 #include "platform/PictureBox.h"
 #include "platform/Timer.h"
 #include "platform/Trace.h"
@@ -114,6 +116,16 @@ void QV101m::buildControls()
     setTabOrder(Command1, Picture1);
     setTabOrder(Picture1, Command2);
     setTabOrder(Command2, Command3);
+
+    // Names for screen readers; buttons and labels are read by their captions.
+    WebBrowser1->setAccessibleName(QStringLiteral("Book page"));
+    Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101"));
+    // The page draws no focus of its own: a ring shows where the keys go.
+    new platform::FocusRing(WebBrowser1);
+    // Back, forward, reload, zoom and find on the keys and in the context menu; Ctrl+P and the
+    // menu's print entry are "Print Current Page".
+    auto* commands = new platform::PageCommands(WebBrowser1);
+    commands->onPrint([this] { Command3_Click(); });
 
     onClick(Command1, &QV101m::Command1_Click);
     onClick(Command2, &QV101m::Command2_Click);

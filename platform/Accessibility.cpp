@@ -1,0 +1,43 @@
+#include "platform/Accessibility.h"
+
+#include "platform/Form.h"
+#include "platform/PictureBox.h"
+
+#include <QAccessibleWidget>
+
+namespace platform {
+
+namespace {
+
+// Qt gives a plain top-level widget the role of a client area, which screen readers on Linux
+// report as a "filler" with no title, and a framed picture the role of a border.
+QAccessibleInterface* accessibleRole(const QString& className, QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String(Form::staticMetaObject.className()))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (className == QLatin1String(PictureBox::staticMetaObject.className()))
+        return new QAccessibleWidget(widget, QAccessible::Graphic);
+    return nullptr;
+}
+
+}  // namespace
+
+void installAccessibility()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    QAccessible::installFactory(&accessibleRole);
+    // Qt WebEngine 6.4 on Linux keeps page content away from assistive technology unless this
+    // variable is set (later versions read "1" as on, their default). It lets the engine build
+    // its accessibility tree only while a screen reader is active, so it costs nothing
+    // otherwise. A user's own setting wins.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+}
+
+}  // namespace platform
