@@ -8,11 +8,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace platform {
+
+namespace {
+
+// How long after a search ends its last match may still become selected.
+constexpr int kUnselectWaitMs = 2000;
+
+}  // namespace
 
 FindBar::FindBar(QWebEngineView* view, QWidget* over)
     : QFrame(over),
@@ -86,14 +94,24 @@ void FindBar::close()
     const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     hide();
     ++serial_;  // a search still under way no longer counts
-    result_->clear();
     if (view_) {
-        view_->page()->findText(QString());
-        // Ending a search leaves the last match selected; the page goes back to how it looked.
-        view_->page()->triggerAction(QWebEnginePage::Unselect);
+        QWebEnginePage* page = view_->page();
+        const bool matched = matches_ > 0;
+        page->findText(QString());
+        // Ending a search selects its last match a moment later; the page is to look as it did
+        // before the search, so that selection is taken away again, and only that one.
+        if (matched) {
+            unselect_ = connect(page, &QWebEnginePage::selectionChanged, this, [this, page] {
+                disconnect(unselect_);
+                page->triggerAction(QWebEnginePage::Unselect);
+            });
+            QTimer::singleShot(kUnselectWaitMs, this, [this] { disconnect(unselect_); });
+        }
         if (hadFocus)
             view_->setFocus(Qt::OtherFocusReason);
     }
+    matches_ = 0;
+    result_->clear();
 }
 
 void FindBar::findNext()
@@ -128,9 +146,11 @@ void FindBar::search(bool backward)
 {
     if (!view_)
         return;
+    disconnect(unselect_);
     const int serial = ++serial_;
     const QString text = field_->text();
     if (text.isEmpty()) {
+        matches_ = 0;
         result_->clear();
         view_->page()->findText(QString());
         return;
@@ -148,6 +168,7 @@ void FindBar::showResult(int serial, const QWebEngineFindTextResult& result)
 {
     if (serial != serial_)
         return;  // an answer to a search that a newer one replaced
+    matches_ = result.numberOfMatches();
     result_->setText(
         QStringLiteral("%1 of %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
     emit resultShown(result_->text());

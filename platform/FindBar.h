@@ -51,6 +51,8 @@ private:
     QLabel* result_;
     QPushButton* close_;
     int serial_ = 0;
+    int matches_ = 0;
+    QMetaObject::Connection unselect_;
 };
 
 }  // namespace platform

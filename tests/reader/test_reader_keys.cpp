@@ -109,30 +109,26 @@ private slots:
         QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
     }
 
-    void scrollingKeysStillScroll_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("fromTheEnd");
-        QTest::newRow("PageDown") << int(Qt::Key_PageDown) << false;
-        QTest::newRow("Space") << int(Qt::Key_Space) << false;
-        QTest::newRow("End") << int(Qt::Key_End) << false;
-        QTest::newRow("PageUp") << int(Qt::Key_PageUp) << true;
-        QTest::newRow("Home") << int(Qt::Key_Home) << true;
-    }
     void scrollingKeysStillScroll()
     {
-        QFETCH(int, key);
-        QFETCH(bool, fromTheEnd);
         QV101m& w = readerOn(QStringLiteral("chapter02.html"));
-        if (fromTheEnd) {
-            evaluate(w, QStringLiteral("window.scrollTo(0, document.body.scrollHeight)"));
-            QTRY_VERIFY(evaluate(w, QStringLiteral("window.scrollY")).toDouble() > 0);
+        const auto scrollY
+            = [&w] { return evaluate(w, QStringLiteral("window.scrollY")).toDouble(); };
+        const struct {
+            int key;
+            bool down;
+        } keys[] = {{Qt::Key_PageDown, true},
+                    {Qt::Key_Space, true},
+                    {Qt::Key_End, true},
+                    {Qt::Key_PageUp, false},
+                    {Qt::Key_Home, false}};
+        for (const auto& key : keys) {
+            const double before = scrollY();
+            press(key.key);
+            QTRY_VERIFY2(key.down ? scrollY() > before : scrollY() < before,
+                         qPrintable(QKeySequence(key.key).toString()));
         }
-        const double before = evaluate(w, QStringLiteral("window.scrollY")).toDouble();
-        press(key);
-        QTRY_VERIFY(evaluate(w, QStringLiteral("window.scrollY")).toDouble() != before);
-        const double after = evaluate(w, QStringLiteral("window.scrollY")).toDouble();
-        QCOMPARE(after > before, !fromTheEnd);
+        QCOMPARE(scrollY(), 0.0);
     }
 
     void findCountsAndStepsThroughMatches()
@@ -189,48 +185,50 @@ private slots:
         QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
     }
 
-    void zoomStepsAndStaysForTheSession_data()
-    {
-        QTest::addColumn<QString>("presses");  // + = - 0 keys, u d Ctrl+wheel up and down
-        QTest::addColumn<double>("factor");
-        QTest::newRow("in") << "+" << 1.1;
-        QTest::newRow("in by equals") << "=" << 1.1;
-        QTest::newRow("in twice") << "++" << 1.25;
-        QTest::newRow("out") << "-" << 0.9;
-        QTest::newRow("not below 25 %") << QString(20, QLatin1Char('-')) << 0.25;
-        QTest::newRow("not above 500 %") << QString(20, QLatin1Char('+')) << 5.0;
-        QTest::newRow("back to actual size") << "+++0" << 1.0;
-        QTest::newRow("wheel up") << "u" << 1.1;
-        QTest::newRow("wheel down twice") << "dd" << 0.8;
-    }
     void zoomStepsAndStaysForTheSession()
     {
-        QFETCH(QString, presses);
-        QFETCH(double, factor);
         QV101m& w = readerOn(QStringLiteral("start.html"));
         QWebEngineView* view = w.WebBrowser1->webView();
-        for (const QChar press : presses) {
-            if (press == QLatin1Char('u') || press == QLatin1Char('d')) {
-                QWidget* page = view->focusProxy();
-                const QPoint at = page->rect().center();
-                QWheelEvent wheel(at, page->mapToGlobal(at), QPoint(),
-                                  QPoint(0, press == QLatin1Char('u') ? 120 : -120), Qt::NoButton,
-                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
-                QApplication::sendEvent(page, &wheel);
-                continue;
+        const auto wheel = [view](int notches) {
+            QWidget* page = view->focusProxy();
+            const QPoint at = page->rect().center();
+            QWheelEvent event(at, page->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(page, &event);
+        };
+        // Ctrl with: + = - 0 keys, u d the wheel up and down, in this order.
+        const struct {
+            QString presses;
+            double factor;
+        } steps[] = {
+            {"+", 1.1},
+            {"=", 1.25},
+            {"-", 1.1},
+            {"0", 1.0},
+            {"d", 0.9},
+            {"u", 1.0},
+            {QString(20, QLatin1Char('-')), 0.25},
+            {QString(20, QLatin1Char('+')), 5.0},
+            {"0dd", 0.8},
+        };
+        for (const auto& step : steps) {
+            for (const QChar press : step.presses) {
+                if (press == QLatin1Char('u') || press == QLatin1Char('d')) {
+                    wheel(press == QLatin1Char('u') ? 1 : -1);
+                    continue;
+                }
+                const int key = press == QLatin1Char('+') ? Qt::Key_Plus
+                    : press == QLatin1Char('=')           ? Qt::Key_Equal
+                    : press == QLatin1Char('-')           ? Qt::Key_Minus
+                                                          : Qt::Key_0;
+                ReaderKeysTest::press(key, Qt::ControlModifier);
             }
-            const int key = press == QLatin1Char('+') ? Qt::Key_Plus
-                : press == QLatin1Char('=')           ? Qt::Key_Equal
-                : press == QLatin1Char('-')           ? Qt::Key_Minus
-                                                      : Qt::Key_0;
-            ReaderKeysTest::press(key, Qt::ControlModifier);
+            QTRY_COMPARE(view->zoomFactor(), step.factor);
         }
-        QTRY_COMPARE(view->zoomFactor(), factor);
         w.WebBrowser1->Navigate(folder_->file("chapter04.html"));
         QVERIFY(waitForLoad(w, QStringLiteral("chapter04.html")));
-        QTRY_COMPARE(view->zoomFactor(), factor);
         QTest::qWait(100);
-        QCOMPARE(view->zoomFactor(), factor);
+        QCOMPARE(view->zoomFactor(), 0.8);  // kept for the session
     }
 
     void contextMenuOffersOnlyWhatWorks_data()
@@ -294,20 +292,16 @@ private slots:
         byText.clear();
     }
 
-    void returnOnAFocusedButtonClicksIt_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-    }
     void returnOnAFocusedButtonClicksIt()
     {
-        QFETCH(int, key);
         QV101m& w = readerOn(QStringLiteral("start.html"));
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         w.Command2->setFocus(Qt::TabFocusReason);
-        press(key);
+        press(Qt::Key_Return);
         QTRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
+        QVERIFY(waitForLoad(w, QStringLiteral("start.html")));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QTRY_COMPARE(started.count(), 2);
         QVERIFY(!w.Command2->isDefault() && !w.Command2->autoDefault());
     }
 
@@ -356,8 +350,9 @@ private slots:
 
     void thePagesTextReachesScreenReaders()
     {
-        QAccessible::setActive(true);  // as when a screen reader listens
         QV101m& w = readerOn(QStringLiteral("start.html"));
+        // As when a screen reader starts listening (without one, Qt says nobody listens).
+        QAccessible::setActive(true);
         QAccessibleInterface* root = QAccessible::queryAccessibleInterface(w.WebBrowser1);
         QVERIFY(root);
         const std::function<bool(QAccessibleInterface*, int)> holdsText
