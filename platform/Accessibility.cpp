@@ -9,6 +9,8 @@ namespace platform {
 
 namespace {
 
+constexpr char kRoleProperty[] = "da1011AccessibleRole";
+
 // Qt gives a plain top-level widget the role of a client area, which screen readers on Linux
 // report as a "filler" with no title, and a framed picture the role of a border.
 QAccessibleInterface* accessibleRole(const QString& className, QObject* object)
@@ -16,6 +18,9 @@ QAccessibleInterface* accessibleRole(const QString& className, QObject* object)
     if (!object || !object->isWidgetType())
         return nullptr;
     auto* widget = static_cast<QWidget*>(object);
+    const QVariant role = widget->property(kRoleProperty);
+    if (role.isValid())
+        return new QAccessibleWidget(widget, static_cast<QAccessible::Role>(role.toInt()));
     if (className == QLatin1String(Form::staticMetaObject.className()))
         return new QAccessibleWidget(widget, QAccessible::Window);
     if (className == QLatin1String(PictureBox::staticMetaObject.className()))
@@ -38,6 +43,13 @@ void installAccessibility()
     // otherwise. A user's own setting wins.
     if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
         qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+}
+
+void describeForScreenReaders(QWidget* control, const QString& name, QAccessible::Role role)
+{
+    // The role first: naming a widget makes Qt build and keep its accessible interface.
+    control->setProperty(kRoleProperty, static_cast<int>(role));
+    control->setAccessibleName(name);
 }
 
 }  // namespace platform

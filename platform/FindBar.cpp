@@ -1,5 +1,6 @@
 #include "platform/FindBar.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Controls.h"
 
 #include <QApplication>
@@ -35,7 +36,7 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     setObjectName(QStringLiteral("FindBar"));
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     setAutoFillBackground(true);
-    setAccessibleName(QStringLiteral("Find in page"));
+    describeForScreenReaders(this, QStringLiteral("Find in page"), QAccessible::ToolBar);
 
     QLabel* caption = makeLabel(this, QStringLiteral("Find:"), Qt::AlignRight | Qt::AlignVCenter);
     caption->setBuddy(field_);  // names the text box for screen readers

@@ -1,6 +1,7 @@
 #include "reader/QV101m.h"
 
 #include "app/HandOff.h"
+#include "platform/Accessibility.h"
 #include "platform/AppInfo.h"
 #include "platform/BrowserView.h"
 #include "platform/Controls.h"
@@ -118,7 +119,7 @@ void QV101m::buildControls()
     setTabOrder(Command2, Command3);
 
     // Names for screen readers; buttons and labels are read by their captions.
-    WebBrowser1->setAccessibleName(QStringLiteral("Book page"));
+    platform::describeForScreenReaders(WebBrowser1, QStringLiteral("Book page"), QAccessible::Pane);
     Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101"));
     // The page draws no focus of its own: a ring shows where the keys go.
     new platform::FocusRing(WebBrowser1);

@@ -323,7 +323,7 @@ private slots:
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name");
         QTest::newRow("window") << "" << int(QAccessible::Window) << "Quorvel 101";
-        QTest::newRow("WebBrowser1") << "WebBrowser1" << int(QAccessible::Client) << "Book page";
+        QTest::newRow("WebBrowser1") << "WebBrowser1" << int(QAccessible::Pane) << "Book page";
         QTest::newRow("Picture1") << "Picture1" << int(QAccessible::Graphic)
                                   << "Cover of Quorvel 101";
         QTest::newRow("Command1") << "Command1" << int(QAccessible::Button) << "Print Entire Book";
