@@ -39,8 +39,8 @@ PageZoom::PageZoom(QWebEngineView* view) : QObject(view), view_(view)
 
 void PageZoom::zoomIn()
 {
-    const auto next = std::find_if(kSteps.begin(), kSteps.end(),
-                                   [this](double step) { return step > factor_ + 0.001; });
+    const auto* const next = std::find_if(kSteps.begin(), kSteps.end(),
+                                          [this](double step) { return step > factor_ + 0.001; });
     setFactor(next == kSteps.end() ? kMaximum : *next);
 }
 
