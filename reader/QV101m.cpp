@@ -121,8 +121,10 @@ void QV101m::buildControls()
     // Names for screen readers; buttons and labels are read by their captions.
     platform::describeForScreenReaders(WebBrowser1, QStringLiteral("Book page"), QAccessible::Pane);
     Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101"));
-    // The page draws no focus of its own: a ring shows where the keys go.
+    // The page draws no focus of its own, and the picture's is lost on the dark cover: a ring
+    // shows where the keys go.
     new platform::FocusRing(WebBrowser1);
+    new platform::FocusRing(Picture1);
     // Back, forward, reload, zoom and find on the keys and in the context menu; Ctrl+P and the
     // menu's print entry are "Print Current Page".
     auto* commands = new platform::PageCommands(WebBrowser1);

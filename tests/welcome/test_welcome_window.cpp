@@ -1,3 +1,4 @@
+#include "platform/FocusRing.h"
 #include "platform/PictureBox.h"
 #include "platform/Twips.h"
 #include "support/ModalWatcher.h"
@@ -114,6 +115,17 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+    }
+
+    void theFirstFocusIsRinged()
+    {
+        QV101& w = shownWelcome();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Picture1));
+        auto* ring = w.findChild<platform::FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        QVERIFY(ring->geometry().contains(w.Picture1->geometry()));
+        QTest::keyClick(w.Picture1, Qt::Key_Tab);
+        QVERIFY(!ring->isVisible());
     }
 
     void enterOrEscapeInATextBoxPressesNoButton()
