@@ -46,8 +46,6 @@ PageCommands::PageCommands(BrowserView* browser)
 
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view_, &QWidget::customContextMenuRequested, this, &PageCommands::showContextMenu);
-    connect(view_, &QWebEngineView::urlChanged, this, &PageCommands::updateHistory);
-    connect(view_, &QWebEngineView::loadFinished, this, &PageCommands::updateHistory);
 }
 
 QAction* PageCommands::addCommand(const QString& text, const QList<QKeySequence>& keys,
@@ -64,12 +62,12 @@ QAction* PageCommands::addCommand(const QString& text, const QList<QKeySequence>
     return action;
 }
 
-void PageCommands::updateHistory()
+void PageCommands::enableHistory(bool followPage)
 {
-    if (!view_)
-        return;
-    back_->setEnabled(view_->history()->canGoBack());
-    forward_->setEnabled(view_->history()->canGoForward());
+    // The menu shows whether there is a page to go back or forward to; the keys always work,
+    // and do nothing where there is none.
+    back_->setEnabled(!followPage || (view_ && view_->history()->canGoBack()));
+    forward_->setEnabled(!followPage || (view_ && view_->history()->canGoForward()));
 }
 
 void PageCommands::print()
@@ -115,9 +113,10 @@ void PageCommands::showContextMenu(const QPoint& position)
 {
     if (!view_)
         return;
-    updateHistory();
+    enableHistory(true);
     QMenu* menu = contextMenu(view_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    connect(menu, &QMenu::aboutToHide, this, [this] { enableHistory(false); });
     menu->popup(view_->mapToGlobal(position));
 }
 

@@ -28,17 +28,13 @@ public:
     // What printing the page means to the window; run as an event handler.
     void onPrint(std::function<void()> print) { print_ = std::move(print); }
 
-    PageZoom& zoom() const { return *zoom_; }
-    FindBar& findBar() const { return *findBar_; }
-
+private:
     // The context menu for the place the engine last reported a right-click (or the menu key)
     // at; owned by the caller.
     QMenu* contextMenu(QWidget* parent) const;
-
-private:
     QAction* addCommand(const QString& text, const QList<QKeySequence>& keys,
                         std::function<void()> command);
-    void updateHistory();
+    void enableHistory(bool followPage);
     void showContextMenu(const QPoint& position);
     void print();
 
