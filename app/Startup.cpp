@@ -16,7 +16,13 @@ void prepareApplication()
     QApplication::setApplicationName(platform::Application::title());
     QApplication::setApplicationVersion(QStringLiteral(DA1011_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorvel Press"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
+    // The designed 16 x 16 icon, with larger renditions for task switchers and docks.
+    QIcon icon(QStringLiteral(":/icon16.png"));
+    for (const int size : {32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    // Lets desktops match the windows to the menu entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvel.da1011"));
     // The windows decide when the process ends (no window loaded), not Qt.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::installFontSubstitutes();

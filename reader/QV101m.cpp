@@ -79,6 +79,7 @@ QV101m::QV101m()
 void QV101m::buildControls()
 {
     WebBrowser1 = new platform::BrowserView(this);
+    WebBrowser1->confineTo(platform::Application::path());
     WebBrowser1->placeAt(2160, 120);
     WebBrowser1->setWidth(3495);
     WebBrowser1->setHeight(1455);

@@ -17,6 +17,7 @@ test_packages=(
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
   clang clang-tidy clang-format libclang-rt-14-dev
+  dpkg-dev file lintian appstream desktop-file-utils xdotool fonts-dejavu-extra hicolor-icon-theme
 )
 shot_packages=(xdotool imagemagick)
 a11y_packages=(xvfb x11-utils openbox xdotool dbus at-spi2-core python3-pyatspi)

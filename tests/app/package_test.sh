@@ -37,6 +37,8 @@ DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
 sleep 0.5
 
 log="$work/app.log"
+# A config folder of its own: a choice kept there by an earlier run must not skip the welcome.
+export XDG_CONFIG_HOME="$work/config"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
 # start_until MILESTONE: starts the unpacked program from another folder and waits for the

@@ -1,5 +1,6 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "support/UserConfig.h"
 #include "welcome/SkipFile.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@ class TextFileTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    QTemporaryDir userConfig_;
+    ScopedUserConfig isolated_{userConfig_.path()};
 
     QString put(const QByteArray& bytes, const QString& name = QStringLiteral("items.txt"))
     {

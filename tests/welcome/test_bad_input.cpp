@@ -125,6 +125,7 @@ private slots:
         // Nothing can be created in /proc, not even by root: a read-only application folder.
         folder_.reset();
         platform::Application::setPathOverride(QStringLiteral("/proc/self"));
+        const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         platform::Application::setPathOverride(QString());

@@ -170,6 +170,7 @@ private slots:
     {
         QFile::remove(folder_->file("dontshow.txt"));
         QDir(folder_->path()).mkdir("dontshow.txt");
+        const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(watcher_->seen().size(), 1);

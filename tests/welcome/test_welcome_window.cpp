@@ -50,7 +50,14 @@ private slots:
         const QRect screen = window.screen()->availableGeometry();
         QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
-        QVERIFY(!window.windowIcon().isNull());
+        // The designed 16 x 16 icon, and larger renditions for task switchers.
+        QCOMPARE(window.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        QCOMPARE(window.windowIcon()
+                     .pixmap(QSize(16, 16))
+                     .toImage()
+                     .convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/icon16.png")).convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(window.Label2->text(), QV101::kLabel2Text);
         QCOMPARE(window.Label5->text(), QV101::kLabel5Text);
         QVERIFY(window.Text1->text().isEmpty());
