@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "platform/Accessibility.h"
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
@@ -25,6 +26,7 @@ void prepareApplication()
     // The windows decide when the process ends (no window loaded), not Qt.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::installFontSubstitutes();
+    platform::installAccessibility();
 }
 
 int runProgram()

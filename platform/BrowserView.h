@@ -60,6 +60,7 @@ public:
     bool isLoading() const { return loading_; }
     QUrl url() const;
     QWebEnginePage* page() const;
+    QWebEngineView* webView() const { return view_; }
     QString title() const;
 
     // Called when the page's renderer process has died, so the window can show a page again;

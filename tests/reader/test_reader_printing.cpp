@@ -206,6 +206,25 @@ private slots:
         QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
     }
 
+    void ctrlPIsPrintCurrentPage()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        const auto ctrlP = [&w] {
+            QApplication::setActiveWindow(&w);
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : &w, Qt::Key_P, Qt::ControlModifier);
+        };
+        // The same status check as the button: a second request while the first job prints is
+        // told that printing is disabled.
+        whilePrompting_ = [&w, ctrlP] { QTimer::singleShot(50, &w, ctrlP); };
+        ctrlP();
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(), QStringList{kDisabled});
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
     void closingTheWindowWhileItPrintsIsSafe()
     {
         QV101m& w = readerOnStartPage();
