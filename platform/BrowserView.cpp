@@ -1,6 +1,7 @@
 #include "platform/BrowserView.h"
 
 #include "platform/Errors.h"
+#include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
 #include "platform/Twips.h"
 
@@ -213,8 +214,12 @@ void BrowserView::printAndWait()
         loop.exec();
     if (!done)
         throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
-    if (!ok)
+    if (!ok) {
+        // The window's print command ignores failures; the job's own layer says once what
+        // became of it, so a PDF that was never written does not pass for a success.
+        MsgBox(failure);
         throw PlatformError(kErrPrintFailed, failure);
+    }
 }
 
 QUrl BrowserView::url() const

@@ -4,7 +4,9 @@
 #include "reader/QV101m.h"
 #include "support/LoopbackServer.h"
 #include "support/ModalWatcher.h"
+#include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
+#include "support/SmallDisk.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 
@@ -217,6 +219,29 @@ private slots:
         QVERIFY(!QV101m::loadedInstance());
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
         QTRY_VERIFY(!window);
+    }
+
+    void aPdfThatCannotBeWrittenIsReportedOnce()
+    {
+        SmallDisk disk;
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        disk.fill();
+        const QString target = disk.file("printed.pdf");
+        whilePrompting_ = [&target] {
+            promptFileName(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
+                ->setText(target);
+        };
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(),
+                 QStringList{QStringLiteral("The PDF file \"%1\" could not be written (the disk is "
+                                            "full).")
+                                 .arg(target)});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(QV101m::loadedInstance());
     }
 
     void theStatusFlagsFollowTheView()
