@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
+#include "platform/PrintFileName.h"
 #include "platform/Twips.h"
 
 #include <QDesktopServices>
@@ -173,10 +174,13 @@ void BrowserView::ExecWB(int command, int)
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());
+        SessionPrintChoice::prepare(settings, title(), url());
         QPrintDialog prompt(&settings, window());
+        SessionPrintChoice::offer(prompt);
         prompt.setWindowModality(Qt::ApplicationModal);
         if (prompt.exec() != QDialog::Accepted)
             throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+        SessionPrintChoice::remember(settings);
     }
     printAndWait();
 }
