@@ -97,6 +97,7 @@ void BrowserView::Navigate(const QString& location)
     navigated_ = true;
     loading_ = true;  // from now on, until the view reports this load ended
     pendingUrl_ = url;
+    ownStartAwaited_ = true;
     view_->setUrl(url);
 }
 
@@ -134,11 +135,20 @@ void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         loading_ = true;
-        pendingUrl_ = info.url();
-    } else if (info.url() == pendingUrl_) {
+        // The news that an earlier navigation started can arrive after a newer Navigate():
+        // it must not take the newer one's place, or the newer load's end would go unseen.
+        // A load the page starts itself (a link) is followed once Navigate()'s has started
+        // or any load has ended.
+        if (!ownStartAwaited_ || info.url() == pendingUrl_) {
+            pendingUrl_ = info.url();
+            ownStartAwaited_ = false;
+        }
+    } else {
         // The end of an earlier load that a newer navigation cut short is not the end of
         // the newer one.
-        loading_ = false;
+        if (info.url() == pendingUrl_)
+            loading_ = false;
+        ownStartAwaited_ = false;
     }
 }
 

@@ -78,6 +78,7 @@ private:
     bool navigated_ = false;
     bool loading_ = false;
     QUrl pendingUrl_;
+    bool ownStartAwaited_ = false;  // Navigate() was called and its load has not started yet
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
     bool promptOpen_ = false;

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -148,6 +149,26 @@ private slots:
         QVERIFY(pdfPages(pdfPath()) >= 50);
         QTest::qWait(1500);
         QCOMPARE(promptsAt_.size(), 1);  // one attempt, then the delay is off
+    }
+
+    void printEntireBookPressedAsTheStartPageBeginsToLoadStillPrompts()
+    {
+        // The press lands between the view starting the start page and the program hearing
+        // of it: that late news must not be taken for the whole book's load.
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        QSignalSpy finished(w.WebBrowser1, &platform::BrowserView::loadFinished);
+        connect(
+            w.WebBrowser1, &platform::BrowserView::loadStarted, &w, [&w] { w.Command1->click(); },
+            Qt::SingleShotConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty()
+                                     && w.WebBrowser1->url().fileName()
+                                         == QStringLiteral("Quorvel 101.HTM"),
+                                 30000);
+        QVERIFY(!w.WebBrowser1->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
     }
 
     void tableOfContentsWithinTheDelayPrintsTheStartPage()
