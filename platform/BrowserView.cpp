@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <cmath>
@@ -28,6 +30,7 @@ constexpr int kPrintCommand = 6;
 // How long a print request waits for a page that is still loading before it prints what the
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
+constexpr int kAskDocumentEveryMs = 250;
 
 // Marks the view busy for the life of a print request.
 class BusyFlag {
@@ -207,8 +210,39 @@ void BrowserView::waitWhileLoading()
         if (!loading_)
             loop.quit();
     });
+    // The view may never report the end of the load (see askDocumentWhetherLoaded), so the
+    // document is asked as well.
+    QTimer ask;
+    connect(&ask, &QTimer::timeout, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+        else
+            askDocumentWhetherLoaded();
+    });
+    ask.start(kAskDocumentEveryMs);
     patience.start(kLoadWaitMs);
     loop.exec();
+}
+
+void BrowserView::askDocumentWhetherLoaded()
+{
+    // Qt WebEngine 6.4 reports neither the start nor the end of a load that begins while the
+    // page before it is still finishing: its load tracking ends with the older page and is
+    // not set up again for the newer one. The document shown knows whether it is the one
+    // asked for and whether it is complete. Asked in the program's own script world, where
+    // the page's scripts cannot answer in its place.
+    const QUrl asked = pendingUrl_;
+    view_->page()->runJavaScript(
+        QStringLiteral("[document.readyState, location.href]"), QWebEngineScript::ApplicationWorld,
+        [self = QPointer<BrowserView>(this), asked](const QVariant& answer) {
+            const QVariantList state = answer.toList();
+            if (!self || !self->loading_ || self->pendingUrl_ != asked || state.size() != 2)
+                return;
+            const QUrl shown(state.at(1).toString());
+            if (state.at(0).toString() == QStringLiteral("complete")
+                && shown.adjusted(QUrl::RemoveFragment) == asked.adjusted(QUrl::RemoveFragment))
+                self->loading_ = false;
+        });
 }
 
 void BrowserView::printAndWait()

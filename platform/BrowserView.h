@@ -70,6 +70,7 @@ private:
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
     void waitWhileLoading();
+    void askDocumentWhetherLoaded();
     void printAndWait();
 
     QWebEngineView* view_;
