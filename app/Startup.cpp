@@ -33,7 +33,7 @@ int runProgram()
 {
     auto& registry = platform::FormRegistry::instance();
     QObject::connect(&registry, &platform::FormRegistry::noWindowLoaded, &registry,
-                     [] { platform::Application::requestExit(0); });
+                     [] { platform::Handler::endProcess(0); });
     platform::Handler::run([] {
         QV101& welcome = QV101::instance();
         if (welcome.isLoaded())

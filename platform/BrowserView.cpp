@@ -2,7 +2,9 @@
 
 #include "platform/ConfinedPage.h"
 #include "platform/Errors.h"
+#include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
+#include "platform/PrintFileName.h"
 #include "platform/Trace.h"
 #include "platform/Twips.h"
 
@@ -10,12 +12,14 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <cmath>
@@ -28,6 +32,7 @@ constexpr int kPrintCommand = 6;
 // How long a print request waits for a page that is still loading before it prints what the
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
+constexpr int kAskDocumentEveryMs = 250;
 // A page whose renderer keeps dying is shown again this many times a minute, no more.
 constexpr int kRestartsPerMinute = 3;
 constexpr int kMinuteMs = 60'000;
@@ -186,8 +191,8 @@ void BrowserView::Navigate(const QString& location)
                             QStringLiteral("The location is not valid: %1").arg(location));
     navigated_ = true;
     loading_ = true;  // from now on, until the view reports this load ended
-    navigationAwaitingStart_ = true;
     pendingUrl_ = url;
+    ownStartAwaited_ = true;
     view_->setUrl(url);
 }
 
@@ -224,25 +229,22 @@ void BrowserView::applySize()
 void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-        ++loadsUnderWay_;
-        latestStartedUrl_ = info.url();
-        navigationAwaitingStart_ = false;
         loading_ = true;
-        return;
-    }
-    // The engine reports loading as spans: a navigation that begins while another load is
-    // under way may start under the older address and end under its own, or end without a
-    // start of its own. The end of the newest address asked for ends everything; the end of
-    // an older load ends only that one, and a navigation asked for since still counts.
-    if (info.url() == pendingUrl_) {
-        loadsUnderWay_ = 0;
-        navigationAwaitingStart_ = false;
-    } else if (info.url() == latestStartedUrl_) {
-        loadsUnderWay_ = 0;
+        // The news that an earlier navigation started can arrive after a newer Navigate():
+        // it must not take the newer one's place, or the newer load's end would go unseen.
+        // A load the page starts itself (a link) is followed once Navigate()'s has started
+        // or any load has ended.
+        if (!ownStartAwaited_ || info.url() == pendingUrl_) {
+            pendingUrl_ = info.url();
+            ownStartAwaited_ = false;
+        }
     } else {
-        loadsUnderWay_ = qMax(0, loadsUnderWay_ - 1);
+        // The end of an earlier load that a newer navigation cut short is not the end of
+        // the newer one.
+        if (info.url() == pendingUrl_)
+            loading_ = false;
+        ownStartAwaited_ = false;
     }
-    loading_ = loadsUnderWay_ > 0 || navigationAwaitingStart_;
 }
 
 int BrowserView::QueryStatusWB(int command) const
@@ -277,10 +279,13 @@ void BrowserView::ExecWB(int command, int)
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());
+        SessionPrintChoice::prepare(settings, title(), url());
         QPrintDialog prompt(&settings, window());
+        SessionPrintChoice::offer(prompt);
         prompt.setWindowModality(Qt::ApplicationModal);
         if (prompt.exec() != QDialog::Accepted)
             throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+        SessionPrintChoice::remember(settings);
     }
     printAndWait();
 }
@@ -297,8 +302,39 @@ void BrowserView::waitWhileLoading()
         if (!loading_)
             loop.quit();
     });
+    // The view may never report the end of the load (see askDocumentWhetherLoaded), so the
+    // document is asked as well.
+    QTimer ask;
+    connect(&ask, &QTimer::timeout, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+        else
+            askDocumentWhetherLoaded();
+    });
+    ask.start(kAskDocumentEveryMs);
     patience.start(kLoadWaitMs);
     loop.exec();
+}
+
+void BrowserView::askDocumentWhetherLoaded()
+{
+    // Qt WebEngine 6.4 reports neither the start nor the end of a load that begins while the
+    // page before it is still finishing: its load tracking ends with the older page and is
+    // not set up again for the newer one. The document shown knows whether it is the one
+    // asked for and whether it is complete. Asked in the program's own script world, where
+    // the page's scripts cannot answer in its place.
+    const QUrl asked = pendingUrl_;
+    view_->page()->runJavaScript(
+        QStringLiteral("[document.readyState, location.href]"), QWebEngineScript::ApplicationWorld,
+        [self = QPointer<BrowserView>(this), asked](const QVariant& answer) {
+            const QVariantList state = answer.toList();
+            if (!self || !self->loading_ || self->pendingUrl_ != asked || state.size() != 2)
+                return;
+            const QUrl shown(state.at(1).toString());
+            if (state.at(0).toString() == QStringLiteral("complete")
+                && shown.adjusted(QUrl::RemoveFragment) == asked.adjusted(QUrl::RemoveFragment))
+                self->loading_ = false;
+        });
 }
 
 void BrowserView::printAndWait()
@@ -318,8 +354,12 @@ void BrowserView::printAndWait()
         loop.exec();
     if (!done)
         throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
-    if (!ok)
+    if (!ok) {
+        // The window's print command ignores failures; the job's own layer says once what
+        // became of it, so a PDF that was never written does not pass for a success.
+        MsgBox(failure);
         throw PlatformError(kErrPrintFailed, failure);
+    }
 }
 
 QUrl BrowserView::url() const

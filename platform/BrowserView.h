@@ -88,6 +88,7 @@ private:
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
     void waitWhileLoading();
+    void askDocumentWhetherLoaded();
     void printAndWait();
 
     QWebEngineView* view_;
@@ -96,10 +97,8 @@ private:
     float heightTwips_;
     bool navigated_ = false;
     bool loading_ = false;
-    QUrl pendingUrl_;  // the newest address asked for
-    QUrl latestStartedUrl_;
-    int loadsUnderWay_ = 0;
-    bool navigationAwaitingStart_ = false;
+    QUrl pendingUrl_;
+    bool ownStartAwaited_ = false;  // Navigate() was called and its load has not started yet
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
     bool promptOpen_ = false;

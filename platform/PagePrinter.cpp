@@ -1,6 +1,7 @@
 #include "platform/PagePrinter.h"
 
 #include "platform/Errors.h"
+#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFuture>
@@ -59,16 +60,16 @@ constexpr int kResponsivenessWaitMs = 10'000;
 constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // Writes the whole document or nothing: the bytes go to a temporary file in the target's
-// folder that replaces the target only once everything is on disk.
+// folder that replaces the target only once everything is on disk. Unbuffered, so that a
+// disk without room fails the write itself: a buffered write would fail only in commit()'s
+// flush, which commit() does not check.
 QString savePdf(const QString& fileName, const QByteArray& pdf)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return PagePrinter::tr("The PDF file \"%1\" could not be created: %2.")
-            .arg(QDir::toNativeSeparators(fileName), file.errorString());
-    if (file.write(pdf) != pdf.size() || !file.commit())
-        return PagePrinter::tr("The PDF file \"%1\" could not be written: %2.")
-            .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(pdf) != pdf.size()
+        || !file.commit())
+        return PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
+            .arg(QDir::toNativeSeparators(fileName), reasonInWords(file.errorString()));
     return {};
 }
 
@@ -313,7 +314,7 @@ QueueOutcome submit(const QueueJob& job)
                                     options.count(), options.data());
     if (jobId <= 0)
         return {false,
-                PagePrinter::tr("The printer \"%1\" did not accept the job: %2")
+                PagePrinter::tr("The printer \"%1\" did not accept the job (%2).")
                     .arg(shownName, cupsError())};
 
     const auto abandon = [&](const QString& reason) {

@@ -179,9 +179,10 @@ void QV101::StartBook()
         try {
             skipfile::write(platform::Application::path());
         } catch (const platform::PlatformError& error) {
-            platform::MsgBox(
-                QStringLiteral("Your choice could not be saved (%1).").arg(error.description()),
-                kMessageTitle);
+            platform::MsgBox(QStringLiteral("Your choice could not be saved (%1). The welcome "
+                                            "window will be shown again next time.")
+                                 .arg(error.description()),
+                             kMessageTitle);
         }
     }
     instance().Unload();

@@ -3,7 +3,9 @@
 #include "platform/Timer.h"
 #include "reader/QV101m.h"
 #include "support/ModalWatcher.h"
+#include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
+#include "support/SmallDisk.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 
@@ -13,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -149,6 +152,26 @@ private slots:
         QCOMPARE(promptsAt_.size(), 1);  // one attempt, then the delay is off
     }
 
+    void printEntireBookPressedAsTheStartPageBeginsToLoadStillPrompts()
+    {
+        // The press lands between the view starting the start page and the program hearing
+        // of it: that late news must not be taken for the whole book's load.
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        QSignalSpy finished(w.WebBrowser1, &platform::BrowserView::loadFinished);
+        connect(
+            w.WebBrowser1, &platform::BrowserView::loadStarted, &w, [&w] { w.Command1->click(); },
+            Qt::SingleShotConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty()
+                                     && w.WebBrowser1->url().fileName()
+                                         == QStringLiteral("Quorvel 101.HTM"),
+                                 30000);
+        QVERIFY(!w.WebBrowser1->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
     void tableOfContentsWithinTheDelayPrintsTheStartPage()
     {
         QV101m& w = readerOnStartPage();
@@ -237,6 +260,29 @@ private slots:
         QVERIFY(!QV101m::loadedInstance());
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
         QTRY_VERIFY(!window);
+    }
+
+    void aPdfThatCannotBeWrittenIsReportedOnce()
+    {
+        SmallDisk disk;
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        disk.fill();
+        const QString target = disk.file("printed.pdf");
+        whilePrompting_ = [&target] {
+            promptFileName(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
+                ->setText(target);
+        };
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(),
+                 QStringList{QStringLiteral("The PDF file \"%1\" could not be written (the disk is "
+                                            "full).")
+                                 .arg(target)});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(QV101m::loadedInstance());
     }
 
     void theStatusFlagsFollowTheView()
