@@ -55,12 +55,9 @@ void write(const QString& appFolder)
         try {
             QDir().mkpath(platform::userConfigPath());
             platform::writeLineAtomically(userPath(), kSkip);
-        } catch (const platform::PlatformError& userError) {
-            throw platform::PlatformError(appFolderError.number(),
-                                          QStringLiteral("%1; %2: %3")
-                                              .arg(appFolderError.description(),
-                                                   QDir::toNativeSeparators(userPath()),
-                                                   userError.description()));
+        } catch (const platform::PlatformError&) {
+            // The application folder is where the choice belongs; its reason is the one told.
+            throw appFolderError;
         }
     }
 }

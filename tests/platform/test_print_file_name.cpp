@@ -75,6 +75,7 @@ private slots:
         const TestQueue& queue = TestQueue::get();
 
         platform::BrowserView view(nullptr);
+        view.confineTo(QFileInfo(page).absolutePath());
         view.Navigate(page);
         QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), 20000);
 

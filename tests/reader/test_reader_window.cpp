@@ -376,12 +376,16 @@ private slots:
         addHostilePage("probe.html");
         QV101m& w = QV101m::instance();
         w.ShowMaximized();
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
         const QString query = QStringLiteral("?outside=%1&web=%2&udp=%3")
                                   .arg(QUrl::fromLocalFile(outside.fileName()).toString(), web)
                                   .arg(stun.port());
         w.WebBrowser1->page()->setUrl(
             QUrl::fromLocalFile(folder_->file("probe.html")).resolved(QUrl(query)));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("probe.html")));
+        // Not through Navigate(), which takes no query: wait for the page itself.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            evaluate(w.WebBrowser1, QStringLiteral("document.title + ' ' + document.readyState")),
+            QVariant(QStringLiteral("probe complete")), 15000);
         const QVariant results
             = evaluate(w.WebBrowser1, QStringLiteral("window.done.then(() => results)"), true);
         QCOMPARE(results.toMap(),

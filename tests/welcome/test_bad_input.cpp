@@ -149,6 +149,7 @@ private slots:
         old.close();
         disk.fill();
         platform::Application::setPathOverride(disk.path());
+        const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(
