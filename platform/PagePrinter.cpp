@@ -1,6 +1,8 @@
 #include "platform/PagePrinter.h"
 
+#include "platform/AppInfo.h"
 #include "platform/Errors.h"
+#include "platform/PrintedPdf.h"
 
 #include <QDir>
 #include <QFuture>
@@ -130,8 +132,16 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
 {
     // The page answers whenever its renderer is done, possibly after this object is gone.
     QPointer<PagePrinter> self(this);
-    view_->page()->printToPdf(
-        [self, use = std::move(use), ranges = job.ranges](const QByteArray& pdf) {
+    // The engine's PDF comes back with a running title, page numbers, bookmarks and the
+    // document information added. A page without a title is printed under the name of the
+    // window that shows it.
+    const QString windowTitle = view_->window()->windowTitle();
+    auto* printed = new PrintedPdf(view_->page(), windowTitle.isEmpty() ? job.title : windowTitle,
+                                   Application::title(), this);
+    printed->make(
+        job.layout, job.ranges,
+        [self, printed, use = std::move(use), ranges = job.ranges](const QByteArray& pdf) {
+            printed->deleteLater();
             if (!self)
                 return;
             if (!pdf.isEmpty())
@@ -143,8 +153,7 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
                                tr("The page could not be made into a PDF document. "
                                   "Check that the pages %1 exist.")
                                    .arg(ranges.toString()));
-        },
-        job.layout, job.ranges);
+        });
 }
 
 void PagePrinter::complete(bool ok, const QString& errorDescription)

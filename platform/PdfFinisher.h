@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class QPDF;
+
+namespace platform {
+
+// A heading of the printed page: the name of the PDF destination the engine made for it,
+// the text a bookmark shows, and its level (1 for the largest heading).
+struct PdfHeading {
+    QString destination;
+    QString title;
+    int level = 1;
+};
+
+// The page furniture of a printed document as the web engine prints it: the title, and the
+// pieces that every "Page p of P" line is put together from.
+//
+// The engine takes about as long to print a sheet of furniture as a sheet of text, so it is
+// not asked for one sheet per page: it prints the title once and each piece once, on a sheet
+// of its own, and tells where each piece lies; the PDF finishing then places the same few
+// sheets beneath every page, each piece moved to its place in that page's line. The text
+// stays real text, in whatever font the engine found for its characters.
+struct PageFurniture {
+    // The pieces, in the order of the sheets after the title's: "Page", "of", "0" to "9".
+    static constexpr int kPieces = 12;
+    static constexpr int kPage = 0;
+    static constexpr int kOf = 1;
+    static constexpr int kDigits = 2;
+
+    QByteArray pdf;  // the title's sheet, then one sheet per piece
+    std::array<double, kPieces> left{};  // where each piece starts on its sheet (points)
+    std::array<double, kPieces> width{};  // and how wide it is
+    double space = 0;  // the width of a space between words
+    double centre = 0;  // the middle of the line the pieces go on
+    bool numbered = false;  // false where the margin has no room for the line
+};
+
+struct PdfDocumentInfo {
+    QString title;
+    QString author;  // left out when empty
+    QString creator;
+};
+
+// Turns the web engine's PDF of a page into the document a reader keeps: every page gets its
+// running title and "Page p of P" beneath it (drawn first, so they can only show in the
+// margins the page leaves clear), the headings become bookmarks pointing at the pages
+// that hold them, and the document information names the document.
+//
+// Everything is done with qpdf's object model; no PDF syntax is written here. Not tied to a
+// thread, but one object must not be used by two threads at once.
+class PdfFinisher {
+public:
+    // Reads the engine's PDF. Throws std::exception when it cannot be read.
+    explicit PdfFinisher(QByteArray pdf);
+    ~PdfFinisher();
+    PdfFinisher(const PdfFinisher&) = delete;
+    PdfFinisher& operator=(const PdfFinisher&) = delete;
+
+    int pageCount() const;
+
+    // The finished document: beneath every page its furniture (nothing if furniture.pdf is
+    // empty). Throws std::exception when the PDFs cannot be combined.
+    QByteArray finish(const PageFurniture& furniture, const std::vector<PdfHeading>& headings,
+                      const PdfDocumentInfo& info);
+
+private:
+    QByteArray pdf_;  // qpdf reads from this buffer in place
+    std::unique_ptr<QPDF> qpdf_;
+};
+
+}  // namespace platform
