@@ -19,14 +19,15 @@ struct PdfHeading {
     int level = 1;
 };
 
-// The page furniture of a printed document as the web engine prints it: the title, and the
-// pieces that every "Page p of P" line is put together from.
+// The page furniture of a printed document: its title at the top of every page and
+// "Page p of P" at the bottom, as sheets of a PDF of the pages' size.
 //
-// The engine takes about as long to print a sheet of furniture as a sheet of text, so it is
-// not asked for one sheet per page: it prints the title once and each piece once, on a sheet
-// of its own, and tells where each piece lies; the PDF finishing then places the same few
-// sheets beneath every page, each piece moved to its place in that page's line. The text
-// stays real text, in whatever font the engine found for its characters.
+// There are not as many sheets as pages: one with the title, and one for each piece that
+// the page lines are put together from, with where that piece lies. The finishing places the
+// title's sheet beneath every page and the pieces each page needs, each moved to its place
+// in that page's line. So the furniture is made while the document is printed, before its
+// page count is known, and a document of thousands of pages costs no more sheets than one of
+// a single page.
 struct PageFurniture {
     // The pieces, in the order of the sheets after the title's: "Page", "of", "0" to "9".
     static constexpr int kPieces = 12;

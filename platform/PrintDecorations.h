@@ -2,44 +2,24 @@
 
 #include "platform/PdfFinisher.h"
 
-#include <QByteArray>
-#include <QObject>
 #include <QPageLayout>
 #include <QString>
-#include <QTemporaryDir>
-
-#include <functional>
-
-class QWebEnginePage;
-class QWebEngineProfile;
-
-#include "platform/PdfFinisher.h"
 
 namespace platform {
 
-// Prints the page furniture of a document (see PageFurniture) with the web engine.
-class PrintDecorations : public QObject {
-    Q_OBJECT
+// Draws the page furniture of a printed document (see PageFurniture) with Qt's own PDF
+// writer: the title on one sheet and each piece of the "Page p of P" lines on a sheet of its
+// own, all as real text in embedded fonts, with Qt's font fallback for characters that the
+// first font lacks (Greek, Chinese, ...).
+//
+// The web engine could print these sheets too, but a second engine page costs a renderer
+// process and competes with the document's own printing for the processor; this takes a few
+// milliseconds in the program's own process.
+class PrintDecorations {
 public:
-    PrintDecorations(QWebEngineProfile* profile, QObject* parent);
-    ~PrintDecorations() override;
-
-    // Prints the furniture for pages of the given layout and calls done with it, or with an
-    // empty pdf if it could not be made. Once per object; done is not called once this
-    // object is gone.
-    void render(const QString& title, const QPageLayout& layout,
-                std::function<void(const PageFurniture&)> done);
-
-    static QByteArray sheetsHtml(const QString& title, const QPageLayout& layout);
-
-private:
-    void measure(const QPageLayout& layout);
-    void fail();
-
-    QWebEnginePage* page_;
-    QTemporaryDir folder_;
-    PageFurniture furniture_;
-    std::function<void(const PageFurniture&)> done_;
+    // Sheets for pages of the given layout (its paper and margins). Empty pdf if they cannot
+    // be drawn.
+    static PageFurniture furnitureFor(const QString& title, const QPageLayout& layout);
 };
 
 }  // namespace platform

@@ -133,9 +133,7 @@ PrintedPdf::PrintedPdf(QWebEnginePage* page, QString untitledName, QString creat
       creator_(std::move(creator)),
       token_(QStringLiteral("print-mark-%1")
                  .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'))),
-      headings_(std::make_shared<std::vector<PdfHeading>>()),
-      // Made now, so that its renderer starts while the page is prepared.
-      decorations_(new PrintDecorations(page->profile(), this))
+      headings_(std::make_shared<std::vector<PdfHeading>>())
 {
 }
 
@@ -162,12 +160,9 @@ void PrintedPdf::make(const QPageLayout& layout, const QPageRanges& ranges,
                     self->openPdf(pdf);
             },
             layout, ranges);
-        decorations_->render(title_, layout, [self](const PageFurniture& furniture) {
-            if (!self)
-                return;
-            self->furniture_ = std::make_shared<PageFurniture>(furniture);
-            self->finishWhenReady();
-        });
+        // Drawn while the engine prints.
+        furniture_
+            = std::make_shared<PageFurniture>(PrintDecorations::furnitureFor(title_, layout));
     });
 }
 

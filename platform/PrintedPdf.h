@@ -16,7 +16,6 @@ class QWebEnginePage;
 namespace platform {
 
 class PdfFinisher;
-class PrintDecorations;
 struct PageFurniture;
 struct PdfHeading;
 
@@ -25,8 +24,8 @@ struct PdfHeading;
 // sheet, a bookmark for each heading (h1 to h3) on the page where it stands, the page's
 // internal links, and the document information (title, author, creator).
 //
-// The running title and the pieces of the page numbers are printed by the engine too (see
-// PageFurniture), while the page itself is being printed.
+// The running title and the pieces of the page numbers (see PageFurniture) are drawn while
+// the engine prints the page.
 //
 // The engine says where headings land only for elements that links point at, so before the
 // page is laid out for print headings that no link reaches get an empty marker and a hidden
@@ -59,8 +58,7 @@ private:
     QString title_;
     QString author_;
     std::shared_ptr<std::vector<PdfHeading>> headings_;
-    PrintDecorations* decorations_;
-    std::shared_ptr<PageFurniture> furniture_;  // set once printed (or failed)
+    std::shared_ptr<PageFurniture> furniture_;
     // The engine's PDF, kept to be delivered as it is if finishing fails.
     QByteArray enginePdf_;
     std::shared_ptr<PdfFinisher> finisher_;  // set once the engine's PDF has been read
