@@ -42,6 +42,7 @@ TITLE_START = "<!-- title-block:start -->"
 TITLE_END = "<!-- title-block:end -->"
 CHAPTER_FILE = re.compile(r"^chapter(\d+)\.html$")
 H1 = re.compile(r"<h1[^>]*>(.*?)</h1>", re.DOTALL | re.IGNORECASE)
+AUTHOR = re.compile(r'<p class="author">(.*?)</p>', re.DOTALL)
 KEEP_OPEN = '<div class="keep-with-text">'
 # A heading (h1 to h3) directly followed by the first paragraph or list of its text, and not
 # yet kept together with it.
@@ -136,6 +137,11 @@ def build(book_dir):
     out.append('<meta charset="utf-8">')
     out.append('<meta name="viewport" content="width=device-width, initial-scale=1">')
     out.append("<title>Quorvel 101 - The Whole Book</title>")
+    author = AUTHOR.search(title_block)
+    if author:
+        # Printed PDFs take their Author from here.
+        out.append('<meta name="author" content="%s">'
+                   % html.escape(" ".join(html.unescape(author.group(1)).split())))
     out.append('<link rel="stylesheet" type="text/css" href="book.css">')
     out.append("</head>")
     out.append('<body class="wholebook">')

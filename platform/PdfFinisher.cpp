@@ -266,6 +266,15 @@ PdfFinisher::PdfFinisher(QByteArray pdf) : pdf_(std::move(pdf)), qpdf_(std::make
 
 PdfFinisher::~PdfFinisher() = default;
 
+QSizeF PdfFinisher::firstPageSize() const
+{
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(*qpdf_).getAllPages();
+    if (pages.empty())
+        return {};
+    const QPDFObjectHandle::Rectangle box = pages.front().getMediaBox().getArrayAsRectangle();
+    return {box.urx - box.llx, box.ury - box.lly};
+}
+
 int PdfFinisher::pageCount() const
 {
     return static_cast<int>(QPDFPageDocumentHelper(*qpdf_).getAllPages().size());

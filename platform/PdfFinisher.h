@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSizeF>
 #include <QString>
 
 #include <array>
@@ -65,6 +66,9 @@ public:
     PdfFinisher& operator=(const PdfFinisher&) = delete;
 
     int pageCount() const;
+    // The first page's size in points (the page's own style may have chosen another paper
+    // than the print settings).
+    QSizeF firstPageSize() const;
 
     // The finished document: beneath every page its furniture (nothing if furniture.pdf is
     // empty). Throws std::exception when the PDFs cannot be combined.

@@ -4,6 +4,7 @@
 #include "platform/PrintDecorations.h"
 
 #include <QFuture>
+#include <QPageSize>
 #include <QPromise>
 #include <QRandomGenerator>
 #include <QRectF>
@@ -143,6 +144,7 @@ void PrintedPdf::make(const QPageLayout& layout, const QPageRanges& ranges,
                       std::function<void(const QByteArray&)> done)
 {
     done_ = std::move(done);
+    layout_ = layout;
     markHeadings(layout, [this, layout, ranges] {
         if (!page_) {
             deliver({});
@@ -160,9 +162,6 @@ void PrintedPdf::make(const QPageLayout& layout, const QPageRanges& ranges,
                     self->openPdf(pdf);
             },
             layout, ranges);
-        // Drawn while the engine prints.
-        furniture_
-            = std::make_shared<PageFurniture>(PrintDecorations::furnitureFor(title_, layout));
     });
 }
 
@@ -217,6 +216,13 @@ void PrintedPdf::openPdf(QByteArray pdf)
             return;
         }
         finisher_ = finisher;
+        // For the paper the pages were printed on, with the margins that were chosen.
+        QPageLayout paper = layout_;
+        const QSizeF size = finisher->firstPageSize();
+        if (size.width() > 0 && size.height() > 0)
+            paper = QPageLayout(QPageSize(size, QPageSize::Point), QPageLayout::Portrait,
+                                layout_.margins(QPageLayout::Point), QPageLayout::Point);
+        furniture_ = std::make_shared<PageFurniture>(PrintDecorations::furnitureFor(title_, paper));
         finishWhenReady();
     });
 }

@@ -24,8 +24,8 @@ struct PdfHeading;
 // sheet, a bookmark for each heading (h1 to h3) on the page where it stands, the page's
 // internal links, and the document information (title, author, creator).
 //
-// The running title and the pieces of the page numbers (see PageFurniture) are drawn while
-// the engine prints the page.
+// The running title and the pieces of the page numbers (see PageFurniture) are drawn for the
+// paper the engine printed on, which the page's own style may have chosen.
 //
 // The engine says where headings land only for elements that links point at, so before the
 // page is laid out for print headings that no link reaches get an empty marker and a hidden
@@ -54,6 +54,7 @@ private:
     QString untitledName_;
     QString creator_;
     QString token_;
+    QPageLayout layout_;
     std::function<void(const QByteArray&)> done_;
     QString title_;
     QString author_;
