@@ -246,13 +246,15 @@ void PrintedPdf::finishWhenReady()
     });
 }
 
-void PrintedPdf::deliver(QByteArray pdf)
+void PrintedPdf::deliver(const QByteArray& pdf)
 {
+    // pdf may be one of the members cleared here.
+    const QByteArray result = pdf;  // NOLINT(performance-unnecessary-copy-initialization)
     enginePdf_.clear();
     finisher_.reset();
     furniture_.reset();
     if (auto done = std::exchange(done_, nullptr))
-        done(pdf);
+        done(result);
 }
 
 }  // namespace platform

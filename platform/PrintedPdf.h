@@ -48,7 +48,7 @@ private:
     void unmarkHeadings();
     void openPdf(QByteArray pdf);
     void finishWhenReady();
-    void deliver(QByteArray pdf);
+    void deliver(const QByteArray& pdf);
 
     QPointer<QWebEnginePage> page_;
     QString untitledName_;
