@@ -154,7 +154,7 @@ echo
 : >"$work/results"
 echo "== warming up"
 run_harness 72 ours 0
-run_harness 72 bare 0
+run_harness 72 bare 0 --bare
 run_chromium 72 0
 : >"$work/results"
 
@@ -164,9 +164,9 @@ for size in $sizes; do
     echo "== $size pages, run $n/$n_runs ($(date +%H:%M:%S))"
     # The order turns from run to run, so no program always follows the same one.
     case $(( n % 3 )) in
-      1) run_harness "$size" ours "$n"; run_harness "$size" bare "$n"; run_chromium "$size" "$n" ;;
-      2) run_chromium "$size" "$n"; run_harness "$size" ours "$n"; run_harness "$size" bare "$n" ;;
-      0) run_harness "$size" bare "$n"; run_chromium "$size" "$n"; run_harness "$size" ours "$n" ;;
+      1) run_harness "$size" ours "$n"; run_harness "$size" bare "$n" --bare; run_chromium "$size" "$n" ;;
+      2) run_chromium "$size" "$n"; run_harness "$size" ours "$n"; run_harness "$size" bare "$n" --bare ;;
+      0) run_harness "$size" bare "$n" --bare; run_chromium "$size" "$n"; run_harness "$size" ours "$n" ;;
     esac
   done
 done
