@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "platform/Accessibility.h"
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
@@ -15,17 +16,24 @@ void prepareApplication()
     QApplication::setApplicationName(platform::Application::title());
     QApplication::setApplicationVersion(QStringLiteral(DA1011_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorvel Press"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon16.png")));
+    // The designed 16 x 16 icon, with larger renditions for task switchers and docks.
+    QIcon icon(QStringLiteral(":/icon16.png"));
+    for (const int size : {32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    // Lets desktops match the windows to the menu entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvel.da1011"));
     // The windows decide when the process ends (no window loaded), not Qt.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::installFontSubstitutes();
+    platform::installAccessibility();
 }
 
 int runProgram()
 {
     auto& registry = platform::FormRegistry::instance();
     QObject::connect(&registry, &platform::FormRegistry::noWindowLoaded, &registry,
-                     [] { platform::Application::requestExit(0); });
+                     [] { platform::Handler::endProcess(0); });
     platform::Handler::run([] {
         QV101& welcome = QV101::instance();
         if (welcome.isLoaded())

@@ -8,6 +8,9 @@ Makes, next to this script:
                (baseline JFIF 1.01, YCbCr, 72x72 dpi)
   icon16.png   16x16 program icon, palette PNG (16 colours)
   DA1011.ico   the same icon as a 16x16, 4 bits-per-pixel Windows icon
+  icon32.png ... icon256.png
+               the desktop icon at 32, 48, 64, 128 and 256 px, the cover
+               drawn afresh at each size (RGBA PNG)
 
 Usage:  python3 make_assets.py        (or ./make-assets.sh)
 
@@ -56,7 +59,7 @@ def convert_exe():
 # Cover artwork
 # ---------------------------------------------------------------------------
 
-def knot_mvg(cx, cy, radius, segments=360):
+def knot_mvg(cx, cy, radius, segments=360, weight=1.0):
     """A trefoil 'quorvel' cord drawn as short z-sorted segments.
 
     Painting the pieces from back to front gives the over/under look of a
@@ -91,20 +94,24 @@ def knot_mvg(cx, cy, radius, segments=360):
         k = (z + 1) / 2
         core = "#%02x%02x%02x" % (int(200 + 45 * k), int(140 + 60 * k), int(40 + 40 * k))
         out += [
-            "stroke-linecap butt", "stroke #2a1805", "stroke-width 7.2", line,
-            "stroke-linecap round", "stroke " + core, "stroke-width 4.4", line,
-            "stroke #fff2c0", "stroke-width 1.1", line,
+            "stroke-linecap butt", "stroke #2a1805", "stroke-width %.2f" % (7.2 * weight), line,
+            "stroke-linecap round", "stroke " + core, "stroke-width %.2f" % (4.4 * weight), line,
+            "stroke #fff2c0", "stroke-width %.2f" % (1.1 * weight), line,
         ]
     out.append("pop graphic-context")
     return out
 
 
-def cover_mvg(w, h):
+# What of the cover a rendition shows: the full design down to 128 px, then only what
+# stays legible (the number, then the knot alone, drawn larger and bolder).
+FULL_COVER = ("title", "subtitle", "number", "ribbon", "inner frame")
+
+
+def cover_mvg(w, h, parts=FULL_COVER, knot_radius=25, knot_weight=1.0, ecy=88):
     gold = "#e9c25a"
     pale = "#f6e7b8"
     spine = 11
     cx = (spine + w) / 2.0
-    ecy = 88
     m = []
     # spine with a crease
     m += ["fill #00000055", "stroke none",
@@ -112,27 +119,35 @@ def cover_mvg(w, h):
     m += ["fill #ffffff30", "rectangle %d,0 %d,%d" % (spine, spine, h)]
     m += ["fill #00000040", "rectangle %d,0 %d,%d" % (spine + 1, spine + 1, h)]
     # double gold frame
-    m += ["fill none", "stroke " + gold, "stroke-width 1",
-          "rectangle %d.5,5.5 %d.5,%d.5" % (spine + 5, w - 7, h - 7),
-          "stroke #e9c25a90",
-          "rectangle %d.5,8.5 %d.5,%d.5" % (spine + 8, w - 10, h - 10)]
+    m += ["fill none", "stroke " + gold, "stroke-width %.2f" % knot_weight,
+          "rectangle %d.5,5.5 %d.5,%d.5" % (spine + 5, w - 7, h - 7)]
+    if "inner frame" in parts:
+        m += ["stroke #e9c25a90",
+              "rectangle %d.5,8.5 %d.5,%d.5" % (spine + 8, w - 10, h - 10)]
     # title
-    m += ["stroke none", "font '%s'" % FONT_TITLE, "font-size 16.5",
-          "text-anchor middle", "kerning 0.8",
-          "fill #00000080", "text %.1f,35 'QUORVEL'" % (cx + 1),
-          "fill " + gold, "text %.1f,34 'QUORVEL'" % cx]
+    if "title" in parts:
+        m += ["stroke none", "font '%s'" % FONT_TITLE, "font-size 16.5",
+              "text-anchor middle", "kerning 0.8",
+              "fill #00000080", "text %.1f,35 'QUORVEL'" % (cx + 1),
+              "fill " + gold, "text %.1f,34 'QUORVEL'" % cx]
     # medallion behind the knot
-    m += ["fill #0b1430a0", "stroke " + gold, "stroke-width 1.2",
-          "circle %.1f,%d %.1f,%d" % (cx, ecy, cx + 33, ecy),
-          "fill none", "stroke #e9c25a70", "stroke-width 0.8",
-          "circle %.1f,%d %.1f,%d" % (cx, ecy, cx + 36, ecy)]
-    m += knot_mvg(cx, ecy, 25)
+    ring = knot_radius * 33 / 25.0
+    m += ["fill #0b1430a0", "stroke " + gold, "stroke-width %.2f" % (1.2 * knot_weight),
+          "circle %.1f,%d %.1f,%d" % (cx, ecy, cx + ring, ecy),
+          "fill none", "stroke #e9c25a70", "stroke-width %.2f" % (0.8 * knot_weight),
+          "circle %.1f,%d %.1f,%d" % (cx, ecy, cx + ring + 3 * knot_weight, ecy)]
+    m += knot_mvg(cx, ecy, knot_radius, weight=knot_weight)
     # big number
-    m += ["stroke none", "font '%s'" % FONT_TITLE, "font-size 34",
-          "kerning 0", "fill #00000080", "text %.1f,154 '101'" % (cx + 1.5),
-          "fill " + gold, "text %.1f,152.5 '101'" % cx]
-    m += ["font '%s'" % FONT_ITALIC, "font-size 10", "fill " + pale,
-          "text %.1f,167 \"a beginner's guide\"" % cx]
+    if "number" in parts:
+        m += ["stroke none", "font '%s'" % FONT_TITLE, "font-size 34",
+              "text-anchor middle",
+              "kerning 0", "fill #00000080", "text %.1f,154 '101'" % (cx + 1.5),
+              "fill " + gold, "text %.1f,152.5 '101'" % cx]
+    if "subtitle" in parts:
+        m += ["font '%s'" % FONT_ITALIC, "font-size 10", "fill " + pale,
+              "text %.1f,167 \"a beginner's guide\"" % cx]
+    if "ribbon" not in parts:
+        return "\n".join(m)
     # "FREE" ribbon across the top right corner
     m += ["fill #b3202a", "stroke #6b0f15", "stroke-width 0.8",
           "polygon %d,0 %d,0 %d,%d %d,%d" % (w - 33, w - 18, w, 18, w, 33),
@@ -361,6 +376,69 @@ def write_icon_ico(path, rows):
 
 
 # ---------------------------------------------------------------------------
+# Desktop icons: the cover as a book with its page edges, drawn afresh at each
+# size (never scaled down from a bitmap), so every rendition is sharp. The 16 px
+# one is the designed window icon itself.
+# ---------------------------------------------------------------------------
+
+ICON_SIZES = (32, 48, 64, 128, 256)
+
+
+def icon_parts(size):
+    if size >= 256:
+        return dict(parts=FULL_COVER)
+    if size >= 128:
+        return dict(parts=("title", "number", "ribbon", "inner frame"))
+    if size >= 64:
+        return dict(parts=("number",), knot_radius=30, knot_weight=1.6, ecy=72)
+    return dict(parts=(), knot_radius=42, knot_weight=2.6 if size < 48 else 2.2, ecy=90)
+
+
+def make_icon(conv, size, out, tmp):
+    outline = max(1, round(size / 64))
+    pages = max(2, round(size / 16))         # depth of the page edges
+    margin = max(0, round(size / 32) - 1)
+    book_h = size - 2 * outline - pages - 2 * margin
+    book_w = round(book_h * COVER_W / COVER_H)
+    x0 = (size - book_w - pages - 2 * outline) // 2 + outline
+    y0 = margin + outline
+    k = book_h / float(COVER_H)
+    glow = os.path.join(tmp, "glow%d.png" % size)
+    cover = os.path.join(tmp, "cover%d.png" % size)
+    g = max(2, round(130 * k))
+    run([conv, "-size", "%dx%d" % (g, g), "radial-gradient:#3f6fc8-#000000", glow])
+    run([conv, "-size", "%dx%d" % (book_w, book_h), "gradient:#22407f-#0c1330",
+         glow, "-geometry", "+%d+%d" % (round(11 * k), round(22 * k)),
+         "-compose", "screen", "-composite", "-compose", "over",
+         "-draw", "scale %.5f,%.5f\n" % (book_w / float(COVER_W), k) +
+         cover_mvg(COVER_W, COVER_H, **icon_parts(size)),
+         "-alpha", "off", "-depth", "8", cover])
+    ink = "#12162e"
+    # Solid rectangles only, on whole pixels: the outline and the page edges stay crisp.
+    # The page block sits one step down and to the right of the cover, ruled like the
+    # edges of the leaves.
+    px0, py0 = x0 + pages, y0 + pages
+    px1, py1 = x0 + book_w - 1 + pages, y0 + book_h - 1 + pages
+    draw = ["stroke none", "fill " + ink,
+            "rectangle %d,%d %d,%d" % (px0 - outline, py0 - outline, px1 + outline, py1 + outline),
+            "fill #f0e8d0", "rectangle %d,%d %d,%d" % (px0, py0, px1, py1),
+            "fill #bcb094"]
+    step = 2 * outline
+    for i in range(py0 + step, py1 - outline, step):   # right-hand edges
+        draw.append("rectangle %d,%d %d,%d" % (x0 + book_w + outline, i, px1, i + outline - 1))
+    for i in range(px0 + step, px1 - outline, step):   # bottom edges
+        draw.append("rectangle %d,%d %d,%d" % (i, y0 + book_h + outline, i + outline - 1, py1))
+    draw += ["fill " + ink,
+             "rectangle %d,%d %d,%d" % (x0 - outline, y0 - outline,
+                                        x0 + book_w - 1 + outline, y0 + book_h - 1 + outline)]
+    run([conv, "-size", "%dx%d" % (size, size), "xc:none",
+         "+antialias", "-draw", "\n".join(draw),
+         cover, "-geometry", "+%d+%d" % (x0, y0), "-composite",
+         "-strip", "-define", "png:exclude-chunks=date,time",
+         "PNG32:" + out])
+
+
+# ---------------------------------------------------------------------------
 
 def main():
     conv = convert_exe()
@@ -373,9 +451,12 @@ def main():
         rows = icon_indices()
         write_icon_png(os.path.join(HERE, "icon16.png"), rows)
         write_icon_ico(os.path.join(HERE, "DA1011.ico"), rows)
+        for size in ICON_SIZES:
+            make_icon(conv, size, os.path.join(HERE, "icon%d.png" % size), tmp)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
-    for name in ("welcome.gif", "reader.jpg", "icon16.png", "DA1011.ico"):
+    for name in ("welcome.gif", "reader.jpg", "icon16.png", "DA1011.ico") + tuple(
+            "icon%d.png" % size for size in ICON_SIZES):
         print("%-12s %6d bytes" % (name, os.path.getsize(os.path.join(HERE, name))))
 
 

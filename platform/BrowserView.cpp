@@ -1,19 +1,25 @@
 #include "platform/BrowserView.h"
 
+#include "platform/ConfinedPage.h"
 #include "platform/Errors.h"
+#include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
+#include "platform/PrintFileName.h"
+#include "platform/Trace.h"
 #include "platform/Twips.h"
 
-#include <QDesktopServices>
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
-#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <cmath>
@@ -26,6 +32,15 @@ constexpr int kPrintCommand = 6;
 // How long a print request waits for a page that is still loading before it prints what the
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
+constexpr int kAskDocumentEveryMs = 250;
+// A page whose renderer keeps dying is shown again this many times a minute, no more.
+constexpr int kRestartsPerMinute = 3;
+constexpr int kMinuteMs = 60'000;
+
+const char* const kPageNotShown
+    = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Page not shown</title></head>"
+      "<body style=\"font-family: sans-serif; margin: 2em\"><h1>This page could not be shown.</h1>"
+      "<p>It stopped working several times in a row.</p></body></html>";
 
 // Marks the view busy for the life of a print request.
 class BusyFlag {
@@ -46,11 +61,28 @@ void checkCommand(int command)
                             QStringLiteral("Command %1 is not supported").arg(command));
 }
 
+// Settles, before the web engine starts, what no page may do through a back door the request
+// filter does not see: WebRTC reaches any host over UDP unless told to use a proxy only (and
+// there is none). Called before the first view exists; later calls change nothing.
+QWebEngineView* makeWebView(QWidget* parent)
+{
+    static const bool prepared = [] {
+        const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        const QByteArray noUdp = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+        if (!flags.contains(noUdp))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + ' ' + noUdp).trimmed());
+        return true;
+    }();
+    Q_UNUSED(prepared);
+    return new QWebEngineView(parent);
+}
+
 }  // namespace
 
 BrowserView::BrowserView(QWidget* parent)
     : QWidget(parent),
-      view_(new QWebEngineView(this)),
+      view_(makeWebView(this)),
+      page_(new ConfinedPage(view_)),
       widthTwips_(static_cast<float>(pixelsToTwips(width()))),
       heightTwips_(static_cast<float>(pixelsToTwips(height()))),
       printer_(new PagePrinter(view_, this))
@@ -60,24 +92,89 @@ BrowserView::BrowserView(QWidget* parent)
     layout->addWidget(view_);
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(view_);
+    // The user's clicks and keys reach the page through the view's render widget.
+    view_->installEventFilter(this);
+    view_->setPage(page_);
+    for (QWidget* child : view_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->installEventFilter(this);
 
-    QWebEnginePage* page = view_->page();
-    connect(page, &QWebEnginePage::newWindowRequested, this,
-            [](QWebEngineNewWindowRequest& request) {
-                QDesktopServices::openUrl(request.requestedUrl());
-            });
-    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                if (status != QWebEnginePage::NormalTerminationStatus && pageProcessDied_)
-                    Handler::run(pageProcessDied_);
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    onRendererTerminated();
             });
-    connect(page, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
+    connect(page_, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
     connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
     connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
-    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::printRequested);
+    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::onPagePrintRequested);
 }
 
 BrowserView::~BrowserView() = default;
+
+void BrowserView::confineTo(const QString& folder)
+{
+    page_->confineTo(folder);
+}
+
+void BrowserView::setPrintTimeLimit(int milliseconds)
+{
+    printer_->setTimeLimit(milliseconds);
+}
+
+bool BrowserView::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        if (watched == view_) {
+            if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+                child->installEventFilter(this);
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+        page_->noteUserInput();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BrowserView::hideEvent(QHideEvent* event)
+{
+    // The window going away answers the page's open dialog, so that closing it always works.
+    page_->dismissDialog();
+    QWidget::hideEvent(event);
+}
+
+void BrowserView::onPagePrintRequested()
+{
+    // A page may ask as often as it likes; the user sees one dialog or message at a time, and
+    // only a few in a row.
+    if (Handler::running() || QApplication::activeModalWidget() || promptOpen_ || printer_->busy()
+        || page_->dialogOpen()) {
+        qCDebug(lcPage) << "ignored the page's print request while a dialog or job is open";
+        return;
+    }
+    if (!page_->admitPageDialog())
+        return;
+    emit printRequested();
+}
+
+void BrowserView::onRendererTerminated()
+{
+    recentDeaths_.removeIf([](const QDeadlineTimer& death) { return death.hasExpired(); });
+    recentDeaths_.append(QDeadlineTimer(kMinuteMs));
+    if (recentDeaths_.size() > kRestartsPerMinute) {
+        qCInfo(lcPage) << "the page's renderer keeps dying; showing a notice instead";
+        navigated_ = true;
+        view_->setHtml(QString::fromUtf8(kPageNotShown));
+        return;
+    }
+    if (pageProcessDied_)
+        Handler::run(pageProcessDied_);
+}
 
 QUrl BrowserView::locationToUrl(const QString& location)
 {
@@ -95,6 +192,7 @@ void BrowserView::Navigate(const QString& location)
     navigated_ = true;
     loading_ = true;  // from now on, until the view reports this load ended
     pendingUrl_ = url;
+    ownStartAwaited_ = true;
     view_->setUrl(url);
 }
 
@@ -132,11 +230,20 @@ void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         loading_ = true;
-        pendingUrl_ = info.url();
-    } else if (info.url() == pendingUrl_) {
+        // The news that an earlier navigation started can arrive after a newer Navigate():
+        // it must not take the newer one's place, or the newer load's end would go unseen.
+        // A load the page starts itself (a link) is followed once Navigate()'s has started
+        // or any load has ended.
+        if (!ownStartAwaited_ || info.url() == pendingUrl_) {
+            pendingUrl_ = info.url();
+            ownStartAwaited_ = false;
+        }
+    } else {
         // The end of an earlier load that a newer navigation cut short is not the end of
         // the newer one.
-        loading_ = false;
+        if (info.url() == pendingUrl_)
+            loading_ = false;
+        ownStartAwaited_ = false;
     }
 }
 
@@ -172,10 +279,13 @@ void BrowserView::ExecWB(int command, int)
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());
+        SessionPrintChoice::prepare(settings, title(), url());
         QPrintDialog prompt(&settings, window());
+        SessionPrintChoice::offer(prompt);
         prompt.setWindowModality(Qt::ApplicationModal);
         if (prompt.exec() != QDialog::Accepted)
             throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+        SessionPrintChoice::remember(settings);
     }
     printAndWait();
 }
@@ -192,8 +302,39 @@ void BrowserView::waitWhileLoading()
         if (!loading_)
             loop.quit();
     });
+    // The view may never report the end of the load (see askDocumentWhetherLoaded), so the
+    // document is asked as well.
+    QTimer ask;
+    connect(&ask, &QTimer::timeout, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+        else
+            askDocumentWhetherLoaded();
+    });
+    ask.start(kAskDocumentEveryMs);
     patience.start(kLoadWaitMs);
     loop.exec();
+}
+
+void BrowserView::askDocumentWhetherLoaded()
+{
+    // Qt WebEngine 6.4 reports neither the start nor the end of a load that begins while the
+    // page before it is still finishing: its load tracking ends with the older page and is
+    // not set up again for the newer one. The document shown knows whether it is the one
+    // asked for and whether it is complete. Asked in the program's own script world, where
+    // the page's scripts cannot answer in its place.
+    const QUrl asked = pendingUrl_;
+    view_->page()->runJavaScript(
+        QStringLiteral("[document.readyState, location.href]"), QWebEngineScript::ApplicationWorld,
+        [self = QPointer<BrowserView>(this), asked](const QVariant& answer) {
+            const QVariantList state = answer.toList();
+            if (!self || !self->loading_ || self->pendingUrl_ != asked || state.size() != 2)
+                return;
+            const QUrl shown(state.at(1).toString());
+            if (state.at(0).toString() == QStringLiteral("complete")
+                && shown.adjusted(QUrl::RemoveFragment) == asked.adjusted(QUrl::RemoveFragment))
+                self->loading_ = false;
+        });
 }
 
 void BrowserView::printAndWait()
@@ -213,8 +354,12 @@ void BrowserView::printAndWait()
         loop.exec();
     if (!done)
         throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
-    if (!ok)
+    if (!ok) {
+        // The window's print command ignores failures; the job's own layer says once what
+        // became of it, so a PDF that was never written does not pass for a success.
+        MsgBox(failure);
         throw PlatformError(kErrPrintFailed, failure);
+    }
 }
 
 QUrl BrowserView::url() const

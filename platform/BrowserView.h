@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -14,17 +16,21 @@ class QWebEngineView;
 
 namespace platform {
 
+class ConfinedPage;
 class PagePrinter;
 
 // The embedded browser view. Locations are file paths of the application's own pages;
-// links inside the pages are followed by the view itself. A page that asks for a new
-// window (target="_blank", window.open) has that address opened by the user's default
-// browser or mail program instead, and the view stays where it is.
+// links inside the pages are followed by the view itself. Pages are untrusted: they stay
+// inside the folder the view is confined to, and only a web or mail link the user clicks
+// leaves it, handed to the user's browser or mail program (see ConfinedPage).
 class BrowserView : public QWidget {
     Q_OBJECT
 public:
     explicit BrowserView(QWidget* parent);
     ~BrowserView() override;
+
+    // Pages may read and navigate only within this folder; until it is set, within none.
+    void confineTo(const QString& folder);
 
     // Starts loading the file at the given path and returns at once.
     void Navigate(const QString& location);
@@ -54,34 +60,50 @@ public:
     bool isLoading() const { return loading_; }
     QUrl url() const;
     QWebEnginePage* page() const;
+    QWebEngineView* webView() const { return view_; }
     QString title() const;
 
-    // Called when the page's renderer process has died, so the window can show a page again.
+    // Called when the page's renderer process has died, so the window can show a page again;
+    // after a few deaths within a minute the view shows a short notice of its own instead.
     void onPageProcessDied(std::function<void()> handler) { pageProcessDied_ = std::move(handler); }
+
+    // A print job that has not finished after this long is abandoned (default two minutes).
+    void setPrintTimeLimit(int milliseconds);
 
 signals:
     void loadStarted();
-    // The page itself asked to be printed (window.print()).
+    // The page itself asked to be printed (window.print()). Not emitted while a dialog, a
+    // print job or a message box is open, nor once the page has asked for too many dialogs.
     void printRequested();
     void loadFinished(bool ok);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     static float checkedExtent(float twips);
+    void onPagePrintRequested();
+    void onRendererTerminated();
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
     void waitWhileLoading();
+    void askDocumentWhetherLoaded();
     void printAndWait();
 
     QWebEngineView* view_;
+    ConfinedPage* page_;
     float widthTwips_;
     float heightTwips_;
     bool navigated_ = false;
     bool loading_ = false;
     QUrl pendingUrl_;
+    bool ownStartAwaited_ = false;  // Navigate() was called and its load has not started yet
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
     bool promptOpen_ = false;
     std::function<void()> pageProcessDied_;
+    QList<QDeadlineTimer> recentDeaths_;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -12,7 +13,10 @@ namespace platform {
 QLabel* makeLabel(QWidget* parent, const QString& text, Qt::Alignment alignment);
 
 // A command button that is never a window's default button, so Enter in a text box or
-// anywhere else presses nothing.
+// anywhere else presses nothing; Return or Enter on the button itself clicks it, like Space.
 QPushButton* makeCommandButton(QWidget* parent, const QString& caption);
+
+// Return or Enter on the focused button clicks it.
+void clickOnReturn(QAbstractButton* button);
 
 }  // namespace platform

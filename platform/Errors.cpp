@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,7 +32,7 @@ void defaultReport(int number, const QString& description)
     } catch (...) {
         // The process ends below whether or not the report could be shown.
     }
-    Application::requestExit(1);
+    Handler::endProcess(1);
 }
 
 }  // namespace
@@ -44,7 +45,7 @@ void LastResort::report(int number, const QString& description) noexcept
         else
             defaultReport(number, description);
     } catch (...) {
-        Application::requestExit(1);
+        Handler::endProcess(1);
     }
 }
 
@@ -56,6 +57,7 @@ void LastResort::setReporter(Reporter reporter)
 namespace {
 
 int g_handlerDepth = 0;
+std::optional<int> g_endCode;  // set while the process waits for running handlers to return
 
 std::vector<std::function<void()>>& pendingAfterHandlers()
 {
@@ -67,7 +69,7 @@ std::vector<std::function<void()>>& pendingAfterHandlers()
 
 void Handler::run(const std::function<void()>& body) noexcept
 {
-    if (Application::exitRequested())
+    if (ending())
         return;
     ++g_handlerDepth;
     try {
@@ -89,6 +91,8 @@ void Handler::run(const std::function<void()>& body) noexcept
             // Clean-up actions must not take the process down.
         }
     }
+    if (g_endCode)
+        Application::requestExit(*std::exchange(g_endCode, std::nullopt));
 }
 
 bool Handler::running() noexcept
@@ -102,6 +106,21 @@ void Handler::afterHandlers(std::function<void()> action)
         pendingAfterHandlers().push_back(std::move(action));
     else
         action();
+}
+
+void Handler::endProcess(int code) noexcept
+{
+    if (!running()) {
+        Application::requestExit(code);
+        return;
+    }
+    if (!g_endCode || *g_endCode == 0)
+        g_endCode = code;
+}
+
+bool Handler::ending() noexcept
+{
+    return g_endCode.has_value() || Application::exitRequested();
 }
 
 }  // namespace platform

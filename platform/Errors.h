@@ -48,6 +48,12 @@ public:
     static bool running() noexcept;
     // Runs the action once every running handler has returned; at once when none runs.
     static void afterHandlers(std::function<void()> action);
+
+    // Ends the process with the code once every running handler has returned, so that a
+    // print job or a message of a handler further out is finished first; at once when none
+    // runs. From the call on no new handler starts. A failure code wins over 0.
+    static void endProcess(int code) noexcept;
+    static bool ending() noexcept;
 };
 
 // Gives a routine "resume next" semantics: each attempted statement that fails is

@@ -29,6 +29,11 @@ void FormRegistry::noteLoaded(QWidget* form)
 void FormRegistry::noteUnloaded(QWidget* form)
 {
     loaded_.removeAll(form);
+    Handler::afterHandlers([this] { askAnyLoadedLater(); });
+}
+
+void FormRegistry::askAnyLoadedLater()
+{
     QMetaObject::invokeMethod(this, &FormRegistry::checkAnyLoaded, Qt::QueuedConnection);
 }
 
@@ -39,6 +44,13 @@ void FormRegistry::noteDestroyed(QWidget* form)
 
 void FormRegistry::checkAnyLoaded()
 {
+    // A modal loop inside a handler (a message box, a print job) may deliver the question
+    // early: it is answered only once no handler runs at any depth, so the handler's job or
+    // message is finished before the process ends.
+    if (Handler::running()) {
+        Handler::afterHandlers([this] { askAnyLoadedLater(); });
+        return;
+    }
     if (loaded_.isEmpty())
         emit noWindowLoaded();
 }

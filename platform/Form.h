@@ -12,8 +12,9 @@ class QAbstractButton;
 namespace platform {
 
 // Keeps count of the loaded windows. When a window is unloaded it asks, through the event
-// loop, whether any window is left: the question is answered only after the running handler
-// has returned, so a handler may unload one window and show another.
+// loop, whether any window is left: the question is answered only after every running
+// handler (at any depth) has returned, so a handler may unload one window and show another,
+// and a handler's print job or message is finished before the process ends.
 class FormRegistry : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ private:
     void noteLoaded(QWidget* form);
     void noteUnloaded(QWidget* form);
     void noteDestroyed(QWidget* form);
+    void askAnyLoadedLater();
     void checkAnyLoaded();
 
     QList<QWidget*> loaded_;

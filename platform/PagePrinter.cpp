@@ -3,6 +3,7 @@
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/PrintedPdf.h"
+#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFuture>
@@ -14,6 +15,7 @@
 #include <QSaveFile>
 #include <QThreadPool>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -54,19 +56,22 @@ namespace {
 // Where the print dialog leaves the job options chosen on its Options and Properties pages
 // (pages per side, page set, banners, driver options) for a CUPS queue: a list of names and
 // values kept by the printer's engine under this key.
+// How long a page may take to show that its renderer is answering at all.
+constexpr int kResponsivenessWaitMs = 10'000;
+
 constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // Writes the whole document or nothing: the bytes go to a temporary file in the target's
-// folder that replaces the target only once everything is on disk.
+// folder that replaces the target only once everything is on disk. Unbuffered, so that a
+// disk without room fails the write itself: a buffered write would fail only in commit()'s
+// flush, which commit() does not check.
 QString savePdf(const QString& fileName, const QByteArray& pdf)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return PagePrinter::tr("The PDF file \"%1\" could not be created: %2.")
-            .arg(QDir::toNativeSeparators(fileName), file.errorString());
-    if (file.write(pdf) != pdf.size() || !file.commit())
-        return PagePrinter::tr("The PDF file \"%1\" could not be written: %2.")
-            .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(pdf) != pdf.size()
+        || !file.commit())
+        return PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
+            .arg(QDir::toNativeSeparators(fileName), reasonInWords(file.errorString()));
     return {};
 }
 
@@ -93,8 +98,13 @@ PagePrinter::Job PagePrinter::Job::from(const QPrinter& printer, const QString& 
     return job;
 }
 
-PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent) : QObject(parent), view_(view)
+PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent)
+    : QObject(parent), view_(view), deadline_(new QTimer(this))
 {
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this] {
+        complete(false, tr("The page did not finish printing in time, so printing was stopped."));
+    });
 }
 
 PagePrinter::~PagePrinter() = default;
@@ -104,11 +114,17 @@ void PagePrinter::print(const QPrinter& settings)
     if (busy_)
         throw PlatformError(kErrPrintFailed, tr("The page is still being printed."));
     busy_ = true;
+    ++jobNumber_;
 
     if (!view_) {
         failLater(tr("There is no page to print."));
         return;
     }
+    deadline_->start(timeLimitMs_);
+    // The page's renderer dying takes the job with it: no answer would ever come.
+    rendererWatch_ = connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
+        complete(false, tr("The page stopped working while it was being printed."));
+    });
     const Job job = Job::from(settings, view_->page()->title());
     if (job.toFile)
         printToFile(job);
@@ -130,35 +146,68 @@ void PagePrinter::printToFile(const Job& job)
 
 void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)> use)
 {
+    // A page whose renderer is caught in an endless script would never answer a PDF request,
+    // and the engine aborts the whole process when such a page is closed or its renderer ends
+    // with the request outstanding. So the page is first asked for a trivial answer, and the
+    // PDF is requested only once it has given one.
+    QPointer<PagePrinter> self(this);
+    auto* patience = new QTimer(this);
+    patience->setSingleShot(true);
+    connect(patience, &QTimer::timeout, this, [this, patience, number = jobNumber_] {
+        patience->deleteLater();
+        if (isCurrent(number))
+            complete(false, tr("The page is not responding, so it could not be printed."));
+    });
+    patience->start(qMin(timeLimitMs_, kResponsivenessWaitMs));
+    view_->page()->runJavaScript(
+        QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+        [self, patience = QPointer<QTimer>(patience), job, use = std::move(use),
+         number = jobNumber_](const QVariant&) mutable {
+            if (!self || !self->isCurrent(number) || !patience || !patience->isActive())
+                return;
+            patience->stop();
+            patience->deleteLater();
+            self->requestPdf(job, std::move(use));
+        });
+}
+
+void PagePrinter::requestPdf(const Job& job, std::function<void(const QByteArray&)> use)
+{
     // The page answers whenever its renderer is done, possibly after this object is gone.
     QPointer<PagePrinter> self(this);
     // The engine's PDF comes back with a running title, page numbers, bookmarks and the
     // document information added. A page without a title is printed under the name of the
-    // window that shows it.
+    // window that shows it. (Should the job be abandoned, this goes when the printer does.)
     const QString windowTitle = view_->window()->windowTitle();
     auto* printed = new PrintedPdf(view_->page(), windowTitle.isEmpty() ? job.title : windowTitle,
                                    Application::title(), this);
-    printed->make(
-        job.layout, job.ranges,
-        [self, printed, use = std::move(use), ranges = job.ranges](const QByteArray& pdf) {
-            printed->deleteLater();
-            if (!self)
-                return;
-            if (!pdf.isEmpty())
-                use(pdf);
-            else if (ranges.isEmpty())
-                self->complete(false, tr("The page could not be made into a PDF document."));
-            else
-                self->complete(false,
-                               tr("The page could not be made into a PDF document. "
-                                  "Check that the pages %1 exist.")
-                                   .arg(ranges.toString()));
-        });
+    printed->make(job.layout, job.ranges,
+                  [self, printed, use = std::move(use), ranges = job.ranges,
+                   number = jobNumber_](const QByteArray& pdf) {
+                      printed->deleteLater();
+                      // An abandoned job's late answer is dropped.
+                      if (!self || !self->isCurrent(number))
+                          return;
+                      if (!pdf.isEmpty())
+                          use(pdf);
+                      else if (ranges.isEmpty())
+                          self->complete(false,
+                                         tr("The page could not be made into a PDF document."));
+                      else
+                          self->complete(false,
+                                         tr("The page could not be made into a PDF document. "
+                                            "Check that the pages %1 exist.")
+                                             .arg(ranges.toString()));
+                  });
 }
 
 void PagePrinter::complete(bool ok, const QString& errorDescription)
 {
+    if (!busy_)
+        return;  // the job was abandoned already
     busy_ = false;
+    deadline_->stop();
+    disconnect(rendererWatch_);
     emit finished(ok, ok ? QString() : errorDescription);
 }
 
@@ -167,7 +216,11 @@ void PagePrinter::failLater(const QString& errorDescription)
     // Reported from the event loop like every other outcome, so a caller never sees
     // finished() before print() has returned.
     QMetaObject::invokeMethod(
-        this, [this, errorDescription] { complete(false, errorDescription); },
+        this,
+        [this, errorDescription, number = jobNumber_] {
+            if (isCurrent(number))
+                complete(false, errorDescription);
+        },
         Qt::QueuedConnection);
 }
 
@@ -270,7 +323,7 @@ QueueOutcome submit(const QueueJob& job)
                                     options.count(), options.data());
     if (jobId <= 0)
         return {false,
-                PagePrinter::tr("The printer \"%1\" did not accept the job: %2")
+                PagePrinter::tr("The printer \"%1\" did not accept the job (%2).")
                     .arg(shownName, cupsError())};
 
     const auto abandon = [&](const QString& reason) {
@@ -350,7 +403,10 @@ void PagePrinter::printOnQueue(const Job& job)
     makePdf(job, [this, job](const QByteArray& pdf) {
         // Continues on this object's thread, and not at all once this object is gone.
         submitInBackground(QueueJob{job.printerName, job.title, pdf, job.queueOptions()})
-            .then(this, [this](const QueueOutcome& result) { complete(result.ok, result.error); });
+            .then(this, [this, number = jobNumber_](const QueueOutcome& result) {
+                if (isCurrent(number))
+                    complete(result.ok, result.error);
+            });
     });
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -37,6 +38,10 @@ public:
     // True from print() until finished() has been emitted.
     bool busy() const { return busy_; }
 
+    // A job that has not finished after this long fails and is abandoned, so that a page
+    // that never answers cannot keep printing unavailable.
+    void setTimeLimit(int milliseconds) { timeLimitMs_ = milliseconds; }
+
 signals:
     // ok is false when nothing (or, for a printer queue, no job) was produced; the
     // description then says why in words a user understands.
@@ -47,11 +52,18 @@ private:
     void printToFile(const Job& job);
     void printOnQueue(const Job& job);
     void makePdf(const Job& job, std::function<void(const QByteArray&)> use);
+    void requestPdf(const Job& job, std::function<void(const QByteArray&)> use);
     void complete(bool ok, const QString& errorDescription);
     void failLater(const QString& errorDescription);
 
+    bool isCurrent(quint64 job) const { return busy_ && job == jobNumber_; }
+
     QPointer<QWebEngineView> view_;
     bool busy_ = false;
+    quint64 jobNumber_ = 0;
+    int timeLimitMs_ = 120'000;
+    QTimer* deadline_;
+    QMetaObject::Connection rendererWatch_;
 };
 
 }  // namespace platform

@@ -64,16 +64,19 @@ constexpr auto kMarkHeadings = R"JS(
     var name = element.id || (element.tagName === 'A' ? element.getAttribute('name') : '');
     return name && linked.has(name) ? name : '';
   };
-  // A heading's own name, an empty anchor just before it, or the name of a box it opens.
+  // A heading's own name or that of an empty anchor just before it, or the same for a box
+  // that the heading opens.
   var existing = function (heading) {
-    var name = named(heading);
-    var before = heading.previousElementSibling;
-    if (!name && before && before.tagName === 'A' && !before.textContent.trim())
-      name = named(before);
-    for (var box = heading; !name && box.parentElement && box.parentElement !== document.body
-         && box.parentElement.firstElementChild === box; box = box.parentElement)
-      name = named(box.parentElement);
-    return name;
+    for (var box = heading; box && box !== document.body; box = box.parentElement) {
+      var before = box.previousElementSibling;
+      var name = named(box) || (before && before.tagName === 'A' && !before.textContent.trim()
+                                ? named(before) : '');
+      if (name)
+        return name;
+      if (!box.parentElement || box.parentElement.firstElementChild !== box)
+        break;
+    }
+    return '';
   };
   var found = [];
   var fresh = [0, 0, 0, 0];
@@ -118,8 +121,9 @@ constexpr auto kMarkHeadings = R"JS(
 })('%1', %2, %3)
 )JS";
 
-// Pages times new destinations: about a second's extra work for the engine.
-constexpr int kMarkerBudget = 250000;
+// Pages times new destinations: the engine checks every destination on every page it prints,
+// at some 10 microseconds a check, so this is about half a second at most.
+constexpr int kMarkerBudget = 50000;
 
 constexpr auto kUnmarkHeadings = R"JS(
 document.querySelectorAll('[data-print-mark="%1"]').forEach(function (e) { e.remove(); });

@@ -2,8 +2,14 @@
 
 #include "platform/Errors.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -114,17 +120,94 @@ QString SequentialReader::readItem()
     return item;
 }
 
+QString reasonInWords(const QString& systemText)
+{
+    const auto says = [&systemText](int code) {
+        return systemText.contains(QString::fromLocal8Bit(std::strerror(code)),
+                                   Qt::CaseInsensitive);
+    };
+    if (says(ENOSPC) || says(EDQUOT))
+        return QStringLiteral("the disk is full");
+    if (says(EROFS))
+        return QStringLiteral("the disk can only be read");
+    if (says(EACCES) || says(EPERM))
+        return QStringLiteral("you may not change files in that folder");
+    if (says(ENOENT))
+        return QStringLiteral("the folder does not exist");
+    if (systemText.contains(QStringLiteral("is not writable")))
+        return QStringLiteral("the file may not be changed");
+    if (says(EISDIR) || systemText.contains(QStringLiteral("refers to a directory")))
+        return QStringLiteral("a folder of that name is in the way");
+    if (says(EIO))
+        return QStringLiteral("the disk could not be written");
+    if (systemText.isEmpty() || systemText == QStringLiteral("Unknown error"))
+        return QStringLiteral("the reason is unknown");
+    return systemText.left(1).toLower() + systemText.mid(1);
+}
+
+namespace {
+
+[[noreturn]] void raiseWriteError(const QFileDevice& file)
+{
+    throw PlatformError(kErrPathFileAccess, reasonInWords(file.errorString()));
+}
+
+// Where the folder refuses a new file but the file itself may be written (a folder that is
+// read-only, or that may not be added to, holding a writable file), the file is changed in
+// place. The new bytes overwrite the old ones before the rest is cut off, so a failed write
+// on a full disk leaves the old text readable rather than an empty file.
+bool writeInPlace(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isWritable())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return false;
+    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()))
+        raiseWriteError(file);
+    return true;
+}
+
+// A save that was killed while it wrote leaves its temporary file ("NAME.XXXXXX") beside
+// the target. Only files that cannot be a save still running (untouched for ten seconds) and
+// are no longer than what is written now are taken for such leftovers.
+void removeLeftoversOfEarlierSaves(const QString& path, qint64 maxSize)
+{
+    const QFileInfo target(path);
+    const QRegularExpression leftover(
+        QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(target.fileName())));
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-10);
+    const QDir folder = target.dir();
+    for (const QFileInfo& file :
+         folder.entryInfoList({target.fileName() + QStringLiteral(".*")},
+                              QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        if (leftover.match(file.fileName()).hasMatch() && file.size() <= maxSize
+            && file.lastModified() < staleBefore)
+            QFile::remove(file.filePath());
+    }
+}
+
+}  // namespace
+
 void writeLineAtomically(const QString& path, const QString& text)
 {
-    QSaveFile file(path);
     QByteArray line = text.toLatin1();
     line.append("\r\n");
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
-        const QString reason
-            = file.errorString().isEmpty() ? QStringLiteral("unknown error") : file.errorString();
-        file.cancelWriting();
-        throw PlatformError(kErrPathFileAccess, reason);
+    QSaveFile file(path);
+    // Unbuffered, so that a write the disk has no room for fails here; a buffered one fails
+    // only in commit()'s flush, which commit() does not check, and an empty file replaces the
+    // old one.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (file.write(line) != line.size() || !file.commit()) {
+            const QString reason = reasonInWords(file.errorString());
+            file.cancelWriting();
+            throw PlatformError(kErrPathFileAccess, reason);
+        }
+    } else if (!writeInPlace(path, line)) {
+        raiseWriteError(file);
     }
+    removeLeftoversOfEarlierSaves(path, line.size());
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileDevice>
 #include <QString>
 
 namespace platform {
@@ -36,7 +37,13 @@ private:
 };
 
 // Makes the file hold exactly one line: the text followed by CR LF. The file is replaced
-// atomically, so a failed write leaves the old file whole. Raises PlatformError on failure.
+// atomically, so a failed write leaves the old file whole; where the folder takes no new
+// file but the file itself is writable, it is overwritten in place. Leftovers of earlier
+// saves that were killed are removed. Raises PlatformError on failure, its description the
+// reason in a user's words.
 void writeLineAtomically(const QString& path, const QString& text);
+
+// A file error as the system words it, in the words a user would use ("the disk is full").
+QString reasonInWords(const QString& systemText);
 
 }  // namespace platform

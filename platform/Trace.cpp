@@ -4,6 +4,7 @@
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcStartup, "da1011.startup", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcPage, "da1011.page", QtInfoMsg)
 
 namespace platform {
 

@@ -1,12 +1,15 @@
 #include "reader/QV101m.h"
 
 #include "app/HandOff.h"
+#include "platform/Accessibility.h"
 #include "platform/AppInfo.h"
 #include "platform/BrowserView.h"
 #include "platform/Controls.h"
 #include "platform/Errors.h"
+#include "platform/FocusRing.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
+#include "platform/PageCommands.h"
 #include "platform/PictureBox.h"
 #include "platform/Timer.h"
 #include "platform/Trace.h"
@@ -76,6 +79,7 @@ QV101m::QV101m()
 void QV101m::buildControls()
 {
     WebBrowser1 = new platform::BrowserView(this);
+    WebBrowser1->confineTo(platform::Application::path());
     WebBrowser1->placeAt(2160, 120);
     WebBrowser1->setWidth(3495);
     WebBrowser1->setHeight(1455);
@@ -114,6 +118,18 @@ void QV101m::buildControls()
     setTabOrder(Command1, Picture1);
     setTabOrder(Picture1, Command2);
     setTabOrder(Command2, Command3);
+
+    // Names for screen readers; buttons and labels are read by their captions.
+    platform::describeForScreenReaders(WebBrowser1, QStringLiteral("Book page"), QAccessible::Pane);
+    Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101"));
+    // The page draws no focus of its own, and the picture's is lost on the dark cover: a ring
+    // shows where the keys go.
+    new platform::FocusRing(WebBrowser1);
+    new platform::FocusRing(Picture1);
+    // Back, forward, reload, zoom and find on the keys and in the context menu; Ctrl+P and the
+    // menu's print entry are "Print Current Page".
+    auto* commands = new platform::PageCommands(WebBrowser1);
+    commands->onPrint([this] { Command3_Click(); });
 
     onClick(Command1, &QV101m::Command1_Click);
     onClick(Command2, &QV101m::Command2_Click);

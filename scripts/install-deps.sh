@@ -3,6 +3,7 @@
 #   install-deps.sh run   what building and running the program needs
 #   install-deps.sh test  that, plus what the test suite and its hardening checks need
 #   install-deps.sh screenshots  that, plus what the README's screenshots need
+#   install-deps.sh accessibility  what running, plus what scripts/accessibility-check.sh needs
 set -euo pipefail
 
 run_packages=(
@@ -16,14 +17,17 @@ test_packages=(
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
   clang clang-tidy clang-format libclang-rt-14-dev
+  dpkg-dev file lintian appstream desktop-file-utils xdotool fonts-dejavu-extra hicolor-icon-theme
 )
 shot_packages=(xdotool imagemagick)
+a11y_packages=(xvfb x11-utils openbox xdotool dbus at-spi2-core python3-pyatspi)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
   screenshots) wanted=("${run_packages[@]}" "${test_packages[@]}" "${shot_packages[@]}") ;;
-  *) echo "usage: $0 run|test|screenshots" >&2; exit 2 ;;
+  accessibility) wanted=("${run_packages[@]}" "${a11y_packages[@]}") ;;
+  *) echo "usage: $0 run|test|screenshots|accessibility" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -4,6 +4,7 @@
 #include "platform/AppInfo.h"
 #include "platform/Controls.h"
 #include "platform/Errors.h"
+#include "platform/FocusRing.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/PictureBox.h"
@@ -49,6 +50,8 @@ QV101::QV101()
 {
     setWindowTitle(QStringLiteral("Get Our Quorvel Weekly ezine FREE!"));
     setClientSizeTwips(5850, 6315);
+    // Shrinking the window would hide part of the form; enlarging and maximizing stay free.
+    setMinimumSize(size());
 }
 
 void QV101::buildControls()
@@ -128,6 +131,14 @@ void QV101::buildControls()
     setTabOrder(Text2, Command1);
     setTabOrder(Command1, Command2);
 
+    // Names for screen readers: the text boxes are named by their labels, the picture by what
+    // it shows; buttons and the check box are read by their captions.
+    Label6->setBuddy(Text1);
+    Label7->setBuddy(Text2);
+    Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101, marked free"));
+    // The picture has the first focus; its own dotted mark is lost on the dark cover.
+    new platform::FocusRing(Picture1);
+
     onClick(Command1, &QV101::Command1_Click);
     onClick(Command2, &QV101::Command2_Click);
 }
@@ -168,9 +179,10 @@ void QV101::StartBook()
         try {
             skipfile::write(platform::Application::path());
         } catch (const platform::PlatformError& error) {
-            platform::MsgBox(
-                QStringLiteral("Your choice could not be saved (%1).").arg(error.description()),
-                kMessageTitle);
+            platform::MsgBox(QStringLiteral("Your choice could not be saved (%1). The welcome "
+                                            "window will be shown again next time.")
+                                 .arg(error.description()),
+                             kMessageTitle);
         }
     }
     instance().Unload();

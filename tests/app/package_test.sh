@@ -15,6 +15,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/virtual_screen.sh"
 
 (cd "$build" && cpack -G TGZ -B "$work/pack" >/dev/null) || fail "cpack failed"
 archive=$(ls "$work"/pack/DA1011-*.tar.gz)
@@ -30,13 +31,11 @@ done
 ls "$app"/*.py >/dev/null 2>&1 && fail "build scripts were packed"
 
 # A real X server and window manager, so the window is closed the way a user closes it.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
-sleep 0.5
+start_virtual_screen
 
 log="$work/app.log"
+# A config folder of its own: a choice kept there by an earlier run must not skip the welcome.
+export XDG_CONFIG_HOME="$work/config"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
 # start_until MILESTONE: starts the unpacked program from another folder and waits for the
@@ -51,7 +50,13 @@ start_until() {
 # close_and_expect_clean_end TITLE: closes the window through the window manager; the
 # program must end on its own with exit code 0.
 close_and_expect_clean_end() {
-  DISPLAY=$display wmctrl -c "$1" || fail "could not close the window '$1'"
+  # The window manager may still be taking the new window on.
+  local closed=""
+  for _ in $(seq 50); do
+    DISPLAY=$display wmctrl -c "$1" 2>/dev/null && { closed=1; break; }
+    sleep 0.1
+  done
+  [[ -n $closed ]] || fail "could not close the window '$1'"
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when '$1' was closed"
   local code=0

@@ -1,11 +1,16 @@
 #include "app/Startup.h"
 #include "platform/AppInfo.h"
+#include "platform/BrowserView.h"
 #include "reader/QV101m.h"
+#include "support/ModalWatcher.h"
+#include "support/PrintPrompt.h"
+#include "support/PrintTools.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 #include "welcome/QV101.h"
 
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -63,6 +68,44 @@ private slots:
         QCOMPARE(runProgramAtMost20s(), 0);
         QVERIFY(readerShown);
         QVERIFY(!welcomeEverVisible);
+    }
+
+    void closingTheReaderWhileItPrintsEndsOnlyOnceTheJobIsDone()
+    {
+        TempAppFolder folder;
+        folder.write("dontshow.txt", "1\r\n");
+        const QString pdf = folder.file("printed.pdf");
+        ModalWatcher watcher;
+        watcher.onOtherDialog = [&](QWidget* dialog) {
+            auto* prompt = qobject_cast<QPrintDialog*>(dialog);
+            QVERIFY(prompt);
+            choosePdfFile(prompt, pdf);
+            // The user closes the window while the whole book is being printed.
+            QTimer::singleShot(50, this, [] {
+                if (QV101m* reader = QV101m::loadedInstance())
+                    reader->close();
+            });
+            QMetaObject::invokeMethod(prompt, &QDialog::accept, Qt::QueuedConnection);
+        };
+        QTimer drive;
+        bool printed = false;
+        connect(&drive, &QTimer::timeout, this, [&] {
+            QV101m* reader = QV101m::loadedInstance();
+            if (!reader || reader->WebBrowser1->isLoading())
+                return;
+            if (reader->WebBrowser1->url().fileName() != QStringLiteral("Quorvel 101.HTM")) {
+                reader->WebBrowser1->Navigate(QV101m::wholeBookLocation());
+                return;
+            }
+            drive.stop();
+            printed = true;
+            reader->Command3->click();
+        });
+        drive.start(50);
+        QCOMPARE(runProgramAtMost20s(), 0);
+        QVERIFY(printed);
+        QVERIFY(pdfText(pdf).simplified().contains(
+            QStringLiteral("The last knot is always tied by hand.")));
     }
 
     void theBuiltApplicationFolderHoldsWhatTheProgramNeeds()

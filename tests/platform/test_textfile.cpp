@@ -1,7 +1,10 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "support/SmallDisk.h"
+#include "support/UserConfig.h"
 #include "welcome/SkipFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +17,8 @@ class TextFileTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    QTemporaryDir userConfig_;
+    ScopedUserConfig isolated_{userConfig_.path()};
 
     QString put(const QByteArray& bytes, const QString& name = QStringLiteral("items.txt"))
     {
@@ -131,6 +136,46 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(
             PlatformError, platform::writeLineAtomically(inMissingFolder, QStringLiteral("1")));
         QVERIFY(!QFile::exists(inMissingFolder));
+    }
+
+    void aFolderThatTakesNoNewFileHasItsWritableFileChangedInPlace()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("dontshow.txt"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("0\r\n") == 3);
+        old.close();
+        const NoNewFiles locked(folder.path());
+        if (!locked.problem().isEmpty())
+            QSKIP(qPrintable(locked.problem()));
+        platform::writeLineAtomically(path, QStringLiteral("1"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("1\r\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"dontshow.txt"});
+    }
+
+    void leftoversOfAKilledSaveGoAtTheNextSave()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const auto put = [&](const QString& name, const QByteArray& bytes, int ageSeconds) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            file.flush();
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                     QFileDevice::FileModificationTime));
+        };
+        put("dontshow.txt.aB3xYz", "1", 60);  // killed while it wrote: goes
+        put("dontshow.txt.Qw12Er", "1\r\n", 60);  // killed before the rename: goes
+        put("dontshow.txt.Zz9Zz9", "", 0);  // a save running right now: stays
+        put("dontshow.txt.bAckUp", "someone's own longer file", 60);  // not ours: stays
+        put("dontshow.txt.bak", "", 60);  // not ours: stays
+        platform::writeLineAtomically(dir.filePath("dontshow.txt"), QStringLiteral("1"));
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"dontshow.txt", "dontshow.txt.Zz9Zz9", "dontshow.txt.bAckUp",
+                              "dontshow.txt.bak"}));
     }
 
     void theSkipDecisionFollowsTheFilesLastItem_data()

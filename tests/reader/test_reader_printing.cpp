@@ -2,9 +2,10 @@
 #include "platform/Errors.h"
 #include "platform/Timer.h"
 #include "reader/QV101m.h"
-#include "support/LoopbackServer.h"
 #include "support/ModalWatcher.h"
+#include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
+#include "support/SmallDisk.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 
@@ -14,9 +15,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+
+#include <csignal>
 
 using namespace std::chrono_literals;
 
@@ -154,6 +158,26 @@ private slots:
         QCOMPARE(promptsAt_.size(), 1);  // one attempt, then the delay is off
     }
 
+    void printEntireBookPressedAsTheStartPageBeginsToLoadStillPrompts()
+    {
+        // The press lands between the view starting the start page and the program hearing
+        // of it: that late news must not be taken for the whole book's load.
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        QSignalSpy finished(w.WebBrowser1, &platform::BrowserView::loadFinished);
+        connect(
+            w.WebBrowser1, &platform::BrowserView::loadStarted, &w, [&w] { w.Command1->click(); },
+            Qt::SingleShotConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty()
+                                     && w.WebBrowser1->url().fileName()
+                                         == QStringLiteral("Quorvel 101.HTM"),
+                                 30000);
+        QVERIFY(!w.WebBrowser1->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
     void tableOfContentsWithinTheDelayPrintsTheStartPage()
     {
         QV101m& w = readerOnStartPage();
@@ -211,6 +235,25 @@ private slots:
         QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
     }
 
+    void ctrlPIsPrintCurrentPage()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        const auto ctrlP = [&w] {
+            QApplication::setActiveWindow(&w);
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : &w, Qt::Key_P, Qt::ControlModifier);
+        };
+        // The same status check as the button: a second request while the first job prints is
+        // told that printing is disabled.
+        whilePrompting_ = [&w, ctrlP] { QTimer::singleShot(50, &w, ctrlP); };
+        ctrlP();
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(), QStringList{kDisabled});
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
     void closingTheWindowWhileItPrintsIsSafe()
     {
         QV101m& w = readerOnStartPage();
@@ -225,6 +268,29 @@ private slots:
         QTRY_VERIFY(!window);
     }
 
+    void aPdfThatCannotBeWrittenIsReportedOnce()
+    {
+        SmallDisk disk;
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        disk.fill();
+        const QString target = disk.file("printed.pdf");
+        whilePrompting_ = [&target] {
+            promptFileName(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
+                ->setText(target);
+        };
+        QV101m& w = readerOnStartPage();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(watcher_->texts(),
+                 QStringList{QStringLiteral("The PDF file \"%1\" could not be written (the disk is "
+                                            "full).")
+                                 .arg(target)});
+        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(QV101m::loadedInstance());
+    }
+
     void theStatusFlagsFollowTheView()
     {
         platform::BrowserView view(nullptr);
@@ -237,22 +303,14 @@ private slots:
 
     void aSlowWholeBookIsStillPrintedWhole()
     {
-        // The whole-book page waits for a script that the server holds back: until it comes,
+        // The whole-book page is held up by a script that runs for a while: until it ends,
         // the end of the book is not even parsed.
-        LoopbackServer server;
-        server.server().Get("/slow.js", [](const httplib::Request&, httplib::Response& response) {
-            std::this_thread::sleep_for(2500ms);
-            response.set_content("document.title = 'slow book';", "application/javascript");
-        });
         folder_->write("Quorvel 101.HTM",
                        "<html><head><title>book</title></head><body><h1>The first chapter</h1>"
-                       "<script src='http://127.0.0.1:"
-                           + QByteArray::number(server.port()) + "/slow.js'></script><p>"
+                       "<script>const end = Date.now() + 2500; while (Date.now() < end) {}</script>"
+                       "<p>"
                            + kLastWords.toUtf8() + "</p></body></html>");
         QV101m& w = readerOnStartPage();
-        // The book's pages may not reach the network; the stand-in slow page here must.
-        w.WebBrowser1->page()->settings()->setAttribute(
-            QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
@@ -271,6 +329,61 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(QV101m::loadedInstance());
+    }
+
+    void aPageAskingToPrintOverAndOverGetsOneDialogAtATime()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/print-loop.html"),
+                            folder_->file("loop.html")));
+        acceptPrompts_ = false;
+        int dialogsAtOnce = 0;
+        whilePrompting_ = [&dialogsAtOnce] {
+            QTest::qWait(300);  // the page keeps asking meanwhile
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                dialogsAtOnce += widget->isVisible() && qobject_cast<QDialog*>(widget) ? 1 : 0;
+        };
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(folder_->file("loop.html"));
+        QTRY_COMPARE(promptsAt_.size(), 3);
+        QTest::qWait(1500);
+        QCOMPARE(promptsAt_.size(), 3);  // the rest are suppressed until the next page
+        QCOMPARE(dialogsAtOnce, 3);
+        QVERIFY(watcher_->seen().isEmpty());
+    }
+
+    void aPrintJobEndsWhenItsRendererDiesOrItTakesTooLong()
+    {
+        QV101m& w = readerOnStartPage();
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        whilePrompting_ = [&w] {
+            QTimer::singleShot(100, &w, [&w] {
+                ::kill(static_cast<pid_t>(w.WebBrowser1->page()->renderProcessPid()), SIGKILL);
+            });
+        };
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(!QFile::exists(pdfPath()));
+        QTRY_COMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+
+        // A page that never answers is given up on; closing the window then is safe too.
+        whilePrompting_ = nullptr;
+
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/stuck.html"),
+                            folder_->file("stuck.html")));
+        w.WebBrowser1->Navigate(folder_->file("stuck.html"));
+        waitForPage(w, QStringLiteral("stuck.html"));
+        QTest::qWait(600);
+        w.WebBrowser1->setPrintTimeLimit(2000);
+
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 2);
+        QVERIFY(!QFile::exists(pdfPath()));
+        QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+        QPointer<QV101m> window(&w);
+
+        w.close();
+        QTRY_VERIFY(!window);
     }
 
     void aPagesOwnPrintButtonPrintsThePage()

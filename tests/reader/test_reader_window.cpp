@@ -4,41 +4,156 @@
 #include "platform/Timer.h"
 #include "platform/Twips.h"
 #include "reader/QV101m.h"
+#include "support/LoopbackServer.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 #include "support/TwipsPlaces.h"
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
-// Collects the addresses handed to the user's default browser or mail program.
-class UrlCatcher : public QObject {
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Stands in for the desktop's opener while it lives: records every address the program
+// hands to the user's browser, mail program or file manager, whatever its kind.
+class FakeDesktopOpener : public QObject {
     Q_OBJECT
 public:
-    QList<QUrl> urls;
-    UrlCatcher()
+    FakeDesktopOpener()
     {
-        for (const char* scheme : {"http", "https", "mailto", "file"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+        for (const QString& scheme : schemes())
+            QDesktopServices::setUrlHandler(scheme, this, "open");
     }
-    ~UrlCatcher() override
+    ~FakeDesktopOpener() override
     {
-        for (const char* scheme : {"http", "https", "mailto", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        for (const QString& scheme : schemes())
+            QDesktopServices::unsetUrlHandler(scheme);
     }
+
+    QStringList opened() const { return opened_; }
+
 public slots:
-    void open(const QUrl& url) { urls << url; }
+    void open(const QUrl& url) { opened_ << url.toString(); }
+
+private:
+    static QStringList schemes()
+    {
+        return {"http", "https", "mailto", "file", "smb", "ssh", "apt", "ftp", "data"};
+    }
+    QStringList opened_;
+};
+
+// A UDP port on 127.0.0.1 that notes whether anything arrived.
+class UdpListener {
+public:
+    UdpListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0
+            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~UdpListener() { ::close(fd_); }
+    UdpListener(const UdpListener&) = delete;
+    UdpListener& operator=(const UdpListener&) = delete;
+
+    int port() const { return port_; }
+    bool received() const
+    {
+        char byte = 0;
+        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
+    }
+
+private:
+    int fd_;
+    int port_ = 0;
 };
 
 class ReaderWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TempAppFolder> folder_;
+
+    // The result of a script in the page (awaiting it when it is a promise).
+    static QVariant evaluate(platform::BrowserView* view, const QString& script, bool await = false)
+    {
+        QVariant result;
+        bool done = false;
+        const QString wrapped
+            = await ? QStringLiteral("(async () => await (%1))()").arg(script) : script;
+        if (await) {
+            // runJavaScript does not wait for promises: park the value on the page.
+            view->page()->runJavaScript(
+                QStringLiteral("%1.then(v => window.__result = v)").arg(wrapped));
+            QTest::qWaitFor(
+                [&] {
+                    view->page()->runJavaScript(QStringLiteral("window.__result"),
+                                                [&](const QVariant& v) {
+                                                    result = v;
+                                                    done = v.isValid();
+                                                });
+                    QTest::qWait(50);
+                    return done;
+                },
+                10000);
+            return result;
+        }
+        view->page()->runJavaScript(script, [&](const QVariant& v) {
+            result = v;
+            done = true;
+        });
+        QTest::qWaitFor([&] { return done; }, 10000);
+        return result;
+    }
+
+    // Clicks the first element that matches the selector with the mouse, as a user would.
+    static void clickElement(platform::BrowserView* view, const QString& selector)
+    {
+        const QVariantList centre
+            = evaluate(view,
+                       QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
+                                      ".getBoundingClientRect();"
+                                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+                           .arg(selector))
+                  .toList();
+        QVERIFY2(centre.size() == 2, qPrintable(selector));
+        QWidget* surface = view->findChild<QWebEngineView*>()->focusProxy();
+        QTest::mouseClick(surface, Qt::LeftButton, {},
+                          QPoint(centre[0].toInt(), centre[1].toInt()));
+    }
+
+    // Copies one of the hostile test pages into the book.
+    void addHostilePage(const char* name)
+    {
+        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/") + QLatin1String(name),
+                            folder_->file(QLatin1String(name))));
+    }
+
+    // A dialog a page has open, if any.
+    static QDialog* openPageDialog()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    }
 
     static bool waitForLoad(platform::BrowserView* view, const QString& fileName)
     {
@@ -243,27 +358,133 @@ private slots:
         QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter01.html")));
     }
 
-    void aNewWindowRequestGoesToTheDefaultBrowser()
+    // Hostile pages: what a page does on its own never leaves the book; a click on a web link
+    // goes to the user's browser, once.
+    void pagesReadOnlyTheirOwnFolderAndNeverTheNetwork()
     {
-        UrlCatcher catcher;
-        folder_->write("popup.html",
-                       "<html><head><title>popup</title></head><body>"
-                       "<a id=l target=_blank href='http://www.quorvel.example/news'>news</a>"
-                       "</body></html>");
+        LoopbackServer server;
+        server.server().Get(".*", [&server](const httplib::Request& request, httplib::Response&) {
+            server.record(request);
+        });
+        const QString web = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+        QTemporaryFile outside;
+        QVERIFY(outside.open());
+        outside.write("secret");
+        outside.close();
+        QVERIFY(QFile::link(outside.fileName(), folder_->file("link.txt")));
+        const UdpListener stun;
+        addHostilePage("probe.html");
         QV101m& w = QV101m::instance();
         w.ShowMaximized();
-        w.WebBrowser1->Navigate(folder_->file("popup.html"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("popup.html")));
-        w.WebBrowser1->page()->runJavaScript(
-            QStringLiteral("document.getElementById('l').click()"));
-        QTRY_COMPARE(catcher.urls,
-                     QList<QUrl>{QUrl(QStringLiteral("http://www.quorvel.example/news"))});
-        w.WebBrowser1->page()->runJavaScript(
-            QStringLiteral("window.open('mailto:editor@quorvel.example')"));
-        QTRY_COMPARE(catcher.urls.size(), 2);
-        QCOMPARE(catcher.urls.last(), QUrl(QStringLiteral("mailto:editor@quorvel.example")));
-        QTest::qWait(200);
-        QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("popup.html"));
+        const QString query = QStringLiteral("?outside=%1&web=%2&udp=%3")
+                                  .arg(QUrl::fromLocalFile(outside.fileName()).toString(), web)
+                                  .arg(stun.port());
+        w.WebBrowser1->page()->setUrl(
+            QUrl::fromLocalFile(folder_->file("probe.html")).resolved(QUrl(query)));
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("probe.html")));
+        const QVariant results
+            = evaluate(w.WebBrowser1, QStringLiteral("window.done.then(() => results)"), true);
+        QCOMPARE(results.toMap(),
+                 (QVariantMap{{"inBook", true},
+                              {"passwd", false},
+                              {"outside", false},
+                              {"throughLink", false},
+                              {"web", false}}));
+        QTest::qWait(300);
+        QCOMPARE(server.targets(), QList<QByteArray>{});
+        QVERIFY2(!stun.received(), "a page reached a UDP port through WebRTC");
+
+        // The book itself keeps its pictures, stylesheet and anchors.
+        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("Quorvel 101.HTM")));
+        QCOMPARE(evaluate(w.WebBrowser1,
+                          QStringLiteral(
+                              "[...document.images].every(i => i.complete && i.naturalWidth > 0)"
+                              " && document.images.length > 0"
+                              " && document.styleSheets[0].cssRules.length > 0")),
+                 QVariant(true));
+        clickElement(w.WebBrowser1, QStringLiteral("a[href^='#']"));
+        QTRY_VERIFY(w.WebBrowser1->url().hasFragment());
+    }
+
+    void onlyAClickedWebLinkLeavesTheBookOncePerClick()
+    {
+        FakeDesktopOpener opener;
+        addHostilePage("links.html");
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        w.WebBrowser1->Navigate(folder_->file("links.html"));
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("links.html")));
+        QTest::qWait(1200);
+        QCOMPARE(opener.opened(), QStringList{});
+        QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
+
+        const QStringList expected = {QStringLiteral("http://www.quorvel.example/news"),
+                                      QStringLiteral("https://www.quorvel.example/shop"),
+                                      QStringLiteral("http://www.quorvel.example/0")};
+        for (const char* link : {"#web", "#popup", "#smb", "#burst"}) {
+            clickElement(w.WebBrowser1, QLatin1String(link));
+            QTest::qWait(1100);  // hand-offs are spaced a second apart
+        }
+        QTRY_COMPARE(opener.opened(), expected);
+        QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
+        clickElement(w.WebBrowser1, QStringLiteral("#inbook"));
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter02.html")));
+        QCOMPARE(opener.opened(), expected);
+    }
+
+    void aPageCannotTrapTheUserInDialogs()
+    {
+        addHostilePage("alerts.html");
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        // The page's dialogs run in loops of their own: answer them from the event loop.
+        int answered = 0;
+        QPointer<QDialog> openWhenClosed;
+        bool closeInstead = false;
+        bool closedWithDialogOpen = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QDialog* dialog = openPageDialog();
+            if (!dialog)
+                return;
+            if (closeInstead) {
+                openWhenClosed = dialog;
+                closedWithDialogOpen = true;
+                w.close();
+            } else {
+                dialog->accept();
+                ++answered;
+            }
+        });
+        user.start(50);
+        w.WebBrowser1->Navigate(folder_->file("alerts.html"));
+        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
+        QCOMPARE(answered, 3);
+
+        // A new visit may show dialogs again; closing the window while one is open works.
+        closeInstead = true;
+        w.WebBrowser1->Navigate(folder_->file("alerts.html"));
+        QTRY_VERIFY(!QV101m::loadedInstance());
+        QVERIFY(closedWithDialogOpen);
+        QTRY_VERIFY(!openWhenClosed || !openWhenClosed->isVisible());
+        QCOMPARE(answered, 3);
+    }
+
+    void aRendererThatKeepsDyingGivesWayToANotice()
+    {
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        for (int death = 1; death <= 4; ++death) {
+            QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+            QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
+            const qint64 pid = w.WebBrowser1->page()->renderProcessPid();
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+            QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() != pid);
+        }
+        QTRY_COMPARE(w.WebBrowser1->title(), QStringLiteral("Page not shown"));
+        QTest::mouseClick(w.Command2, Qt::LeftButton);  // the side panel still works
+        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
     }
 
     void locationsWithSpacesHashesAndDoubledSeparatorsAreFiles()

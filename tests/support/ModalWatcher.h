@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 

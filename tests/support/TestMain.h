@@ -2,11 +2,13 @@
 
 // A test main for tests that create windows: the application is set up the way the
 // program's own main sets it up (libcurl, fonts and resources), offscreen unless a display
-// was chosen.
+// was chosen, with a per-user config folder of its own.
 
 #include "app/Startup.h"
+#include "support/UserConfig.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <curl/curl.h>
@@ -20,6 +22,8 @@
         int code = 0;                                                                              \
         {                                                                                          \
             QApplication app(argc, argv);                                                          \
+            const QTemporaryDir userConfig;                                                        \
+            const ScopedUserConfig isolated(userConfig.path());                                    \
             prepareApplication();                                                                  \
             TestClass tc;                                                                          \
             QTEST_SET_MAIN_SOURCE_PATH                                                             \

@@ -1,5 +1,6 @@
 #include "platform/BrowserView.h"
 #include "platform/Form.h"
+#include "support/SmallDisk.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"
 
@@ -125,6 +126,7 @@ private slots:
         // Nothing can be created in /proc, not even by root: a read-only application folder.
         folder_.reset();
         platform::Application::setPathOverride(QStringLiteral("/proc/self"));
+        const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         platform::Application::setPathOverride(QString());
@@ -134,6 +136,29 @@ private slots:
                  qPrintable(watcher_->texts().first()));
         QVERIFY(readerLoaded());
         folder_ = std::make_unique<TempAppFolder>();
+    }
+
+    void aFullDiskKeepsTheFlagFileWholeAndSaysWhatFollows()
+    {
+        SmallDisk disk;
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        QFile::copy(folder_->file("dontshow.txt"), disk.file("dontshow.txt"));
+        QFile old(disk.file("dontshow.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("0\r\n") == 3);
+        old.close();
+        disk.fill();
+        platform::Application::setPathOverride(disk.path());
+        QV101& w = fillWelcome(QString(), QString(), true);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QCOMPARE(
+            watcher_->texts(),
+            QStringList{QStringLiteral("Your choice could not be saved (the disk is full). The "
+                                       "welcome window will be shown again next time.")});
+        QVERIFY(readerLoaded());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("0\r\n"));
+        platform::Application::setPathOverride(folder_->path());
     }
 
     // --- the subscription server ---------------------------------------------------------

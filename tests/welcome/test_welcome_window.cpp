@@ -1,10 +1,13 @@
+#include "platform/FocusRing.h"
 #include "platform/PictureBox.h"
 #include "platform/Twips.h"
+#include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 #include "support/TwipsPlaces.h"
 #include "welcome/QV101.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -47,7 +50,14 @@ private slots:
         const QRect screen = window.screen()->availableGeometry();
         QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
-        QVERIFY(!window.windowIcon().isNull());
+        // The designed 16 x 16 icon, and larger renditions for task switchers.
+        QCOMPARE(window.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        QCOMPARE(window.windowIcon()
+                     .pixmap(QSize(16, 16))
+                     .toImage()
+                     .convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/icon16.png")).convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(window.Label2->text(), QV101::kLabel2Text);
         QCOMPARE(window.Label5->text(), QV101::kLabel5Text);
         QVERIFY(window.Text1->text().isEmpty());
@@ -114,6 +124,17 @@ private slots:
         }
     }
 
+    void theFirstFocusIsRinged()
+    {
+        QV101& w = shownWelcome();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Picture1));
+        auto* ring = w.findChild<platform::FocusRing*>();
+        QVERIFY(ring && ring->isVisible());
+        QVERIFY(ring->geometry().contains(w.Picture1->geometry()));
+        QTest::keyClick(w.Picture1, Qt::Key_Tab);
+        QVERIFY(!ring->isVisible());
+    }
+
     void enterOrEscapeInATextBoxPressesNoButton()
     {
         QV101& w = shownWelcome();
@@ -127,6 +148,66 @@ private slots:
         }
         QCOMPARE(subscribe.count() + start.count(), 0);
         QVERIFY(QV101::loadedInstance());
+    }
+
+    void returnOnAFocusedButtonClicksIt_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+    }
+    void returnOnAFocusedButtonClicksIt()
+    {
+        QFETCH(int, key);
+        ModalWatcher watcher;
+        QV101& w = shownWelcome();
+        w.Command1->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.Command1, static_cast<Qt::Key>(key));
+        QCOMPARE(watcher.texts(),
+                 QStringList{QStringLiteral("You Forgot to enter your first name")});
+    }
+
+    void everyControlHasANameAndRole_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("window") << "" << int(QAccessible::Window)
+                                << "Get Our Quorvel Weekly ezine FREE!";
+        QTest::newRow("Picture1") << "Picture1" << int(QAccessible::Graphic)
+                                  << "Cover of Quorvel 101, marked free";
+        QTest::newRow("Check1") << "Check1" << int(QAccessible::CheckBox)
+                                << "Don't Show This Screen Again.";
+        QTest::newRow("Text1") << "Text1" << int(QAccessible::EditableText) << "First Name:";
+        QTest::newRow("Text2") << "Text2" << int(QAccessible::EditableText) << "Email Address:";
+        QTest::newRow("Command1") << "Command1" << int(QAccessible::Button) << "Subscribe For Free";
+        QTest::newRow("Command2") << "Command2" << int(QAccessible::Button) << "Start Book";
+        QTest::newRow("Label3") << "Label3" << int(QAccessible::StaticText) << "Quorvel Weekly!";
+        QTest::newRow("Label5") << "Label5" << int(QAccessible::StaticText) << QV101::kLabel5Text;
+    }
+    void everyControlHasANameAndRole()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QV101& w = shownWelcome();
+        QObject* object = control.isEmpty() ? &w : w.findChild<QObject*>(control);
+        QVERIFY(object);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+        QVERIFY(accessible);
+        QCOMPARE(int(accessible->role()), role);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    void shrinkingStopsAtTheDesignedSizeAndMaximizingIsAllowed()
+    {
+        QV101& w = shownWelcome();
+        QCOMPARE(w.minimumSize(), QSize(390, 421));  // 5850 x 6315 twips
+        w.resize(200, 150);
+        QCOMPARE(w.size(), QSize(390, 421));
+        QCOMPARE(w.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
     }
 
     void enlargingTheWindowMovesNothing()

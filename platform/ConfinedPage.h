@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWebEnginePage>
+
+#include <memory>
+
+class QDialog;
+
+namespace platform {
+
+class FolderRequestFilter;
+
+// A web page that treats what it shows as untrusted, like a file from the internet:
+// - it reads and navigates only within one folder on disk (and the program's own resources);
+//   every other file, and every request to the network, is refused;
+// - a web or mail link the user clicks (same frame or new window) is handed to the user's
+//   browser or mail program, once per click and at most once a second; nothing else is;
+// - new-window links within the folder open in this page;
+// - its JavaScript dialogs block only the page, never the program, and after a few in quick
+//   succession the rest are suppressed until the next navigation;
+// - requests for the camera, microphone, location, notifications or full screen are refused.
+// Every refusal is logged under the "da1011.page" category.
+class ConfinedPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    explicit ConfinedPage(QObject* parent = nullptr);
+    ~ConfinedPage() override;
+
+    // The folder whose files the page may show and read; empty allows no file at all.
+    void confineTo(const QString& folder);
+    bool allowsResource(const QUrl& url) const;
+
+    // The view reports the user's clicks and key presses; one hand-off may follow each.
+    void noteUserInput();
+    // Whether a page-initiated dialog (including a print request) may be shown now; counts it.
+    bool admitPageDialog();
+    // Closes the page's open dialog, if any, as if cancelled (the window holding the page is
+    // going away).
+    void dismissDialog();
+    bool dialogOpen() const { return !openDialog_.isNull(); }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
+                          const QString& defaultValue, QString* result) override;
+
+private:
+    void onNewWindowRequested(class QWebEngineNewWindowRequest& request);
+    bool handOffIfClicked(const QUrl& url);
+    int runDialog(QDialog& dialog);
+
+    std::unique_ptr<FolderRequestFilter> filter_;
+    QDeadlineTimer userInput_{QDeadlineTimer::Forever};  // expired: no unused input
+    bool userInputPending_ = false;
+    QList<QDeadlineTimer> recentDialogs_;
+    bool dialogsSuppressed_ = false;
+    QPointer<QDialog> openDialog_;
+};
+
+}  // namespace platform

@@ -1,0 +1,376 @@
+#include "platform/BrowserView.h"
+#include "platform/FindBar.h"
+#include "platform/FocusRing.h"
+#include "reader/QV101m.h"
+#include "support/TempAppFolder.h"
+#include "support/TestMain.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+const QByteArray kFindPage = "<html><head><title>find</title></head><body>"
+                             "<p>A knot here.</p><p>Another KNOT there.</p><p>knots!</p>"
+                             "</body></html>";
+const QByteArray kMenuPage
+    = "<html><head><title>menu</title></head><body style='font-size:40px;margin:0'>"
+      "<p id=text>Plain words here</p><p><a id=link href='chapter01.html'>A link</a></p>"
+      "</body></html>";
+
+}  // namespace
+
+// The reader window's keys, find bar, context menu and names for screen readers, on the real
+// window and web view.
+class ReaderKeysTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder_;
+
+    static bool waitForLoad(QV101m& w, const QString& fileName)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
+            },
+            15000);
+    }
+
+    // The reader window shown, active, with the page loaded and the focus in it.
+    QV101m& readerOn(const QString& fileName)
+    {
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        QApplication::setActiveWindow(&w);
+        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&w);
+        if (fileName != QStringLiteral("start.html")) {
+            [[maybe_unused]] const bool first = waitForLoad(w, QStringLiteral("start.html"));
+            w.WebBrowser1->Navigate(folder_->file(fileName));
+        }
+        [[maybe_unused]] const bool loaded = waitForLoad(w, fileName);
+        w.WebBrowser1->setFocus();
+        return w;
+    }
+
+    static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    }
+
+    static QVariant evaluate(QV101m& w, const QString& script)
+    {
+        QVariant value;
+        bool done = false;
+        w.WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) {
+            value = result;
+            done = true;
+        });
+        [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return done; }, 10000);
+        return value;
+    }
+
+    static platform::FindBar* findBar(QV101m& w) { return w.findChild<platform::FindBar*>(); }
+
+private slots:
+    void init() { folder_ = std::make_unique<TempAppFolder>(); }
+    void cleanup()
+    {
+        QAccessible::setActive(false);
+        if (QV101m* window = QV101m::loadedInstance())
+            window->Unload();
+        QTest::qWait(0);
+        folder_.reset();
+    }
+
+    void historyAndReloadKeys()
+    {
+        QV101m& w = readerOn(QStringLiteral("start.html"));
+        w.WebBrowser1->Navigate(folder_->file("chapter01.html"));
+        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+        press(Qt::Key_Left, Qt::AltModifier);
+        QVERIFY(waitForLoad(w, QStringLiteral("start.html")));
+        press(Qt::Key_Right, Qt::AltModifier);
+        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+        QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
+        press(Qt::Key_F5);
+        QTRY_COMPARE(started.count(), 1);
+        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+    }
+
+    void scrollingKeysStillScroll()
+    {
+        QV101m& w = readerOn(QStringLiteral("chapter02.html"));
+        const auto scrollY
+            = [&w] { return evaluate(w, QStringLiteral("window.scrollY")).toDouble(); };
+        const struct {
+            int key;
+            bool down;
+        } keys[] = {{Qt::Key_PageDown, true},
+                    {Qt::Key_Space, true},
+                    {Qt::Key_End, true},
+                    {Qt::Key_PageUp, false},
+                    {Qt::Key_Home, false}};
+        for (const auto& key : keys) {
+            const double before = scrollY();
+            press(key.key);
+            QTRY_VERIFY2(key.down ? scrollY() > before : scrollY() < before,
+                         qPrintable(QKeySequence(key.key).toString()));
+        }
+        QCOMPARE(scrollY(), 0.0);
+    }
+
+    void findCountsAndStepsThroughMatches()
+    {
+        folder_->write("find.html", kFindPage);
+        QV101m& w = readerOn(QStringLiteral("find.html"));
+        const QRect viewBefore = w.WebBrowser1->geometry();
+        // The top of the page, where the matches are, as the reader sees it.
+        const auto pageLooks
+            = [&w] { return w.WebBrowser1->webView()->grab(QRect(0, 0, 400, 150)).toImage(); };
+        QTest::qWait(300);
+        const QImage plain = pageLooks();
+        platform::FindBar* bar = findBar(w);
+        QVERIFY(bar && !bar->isVisible());
+        press(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        // Floating over the view's bottom edge; the view itself keeps its place and size.
+        QCOMPARE(bar->parentWidget(), static_cast<QWidget*>(w.WebBrowser1));
+        QCOMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
+        QCOMPARE(bar->width(), w.WebBrowser1->width());
+        QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
+        auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(field && bar->isAncestorOf(field));
+        QTest::keyClicks(field, QStringLiteral("knot"));
+        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        const struct {
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            const char* result;
+        } steps[] = {
+            {Qt::Key_Return, Qt::NoModifier, "2 of 3"},
+            {Qt::Key_F3, Qt::NoModifier, "3 of 3"},
+            {Qt::Key_Enter, Qt::KeypadModifier, "1 of 3"},
+            {Qt::Key_Return, Qt::ShiftModifier, "3 of 3"},
+            {Qt::Key_F3, Qt::ShiftModifier, "2 of 3"},
+        };
+        for (const auto& step : steps) {
+            press(step.key, step.modifiers);
+            QTRY_COMPARE(bar->resultText(), QString::fromLatin1(step.result));
+        }
+        QTest::mouseClick(bar->findChild<QPushButton*>(), Qt::LeftButton);  // "Previous"
+        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
+        QTest::keyClicks(field, QStringLiteral("zzz"));
+        QTRY_COMPARE(bar->resultText(), QStringLiteral("0 of 0"));
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("knot"));
+        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        QTRY_VERIFY(pageLooks() != plain);  // the matches are highlighted
+        press(Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget()));
+        QTRY_VERIFY(pageLooks() == plain);  // and no longer
+        QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
+    }
+
+    void zoomStepsAndStaysForTheSession()
+    {
+        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QWebEngineView* view = w.WebBrowser1->webView();
+        const auto wheel = [view](int notches) {
+            QWidget* page = view->focusProxy();
+            const QPoint at = page->rect().center();
+            QWheelEvent event(at, page->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(page, &event);
+        };
+        // Ctrl with: + = - 0 keys, u d the wheel up and down, in this order.
+        const struct {
+            QString presses;
+            double factor;
+        } steps[] = {
+            {"+", 1.1},
+            {"=", 1.25},
+            {"-", 1.1},
+            {"0", 1.0},
+            {"d", 0.9},
+            {"u", 1.0},
+            {QString(20, QLatin1Char('-')), 0.25},
+            {QString(20, QLatin1Char('+')), 5.0},
+            {"0dd", 0.8},
+        };
+        for (const auto& step : steps) {
+            for (const QChar press : step.presses) {
+                if (press == QLatin1Char('u') || press == QLatin1Char('d')) {
+                    wheel(press == QLatin1Char('u') ? 1 : -1);
+                    continue;
+                }
+                const int key = press == QLatin1Char('+') ? Qt::Key_Plus
+                    : press == QLatin1Char('=')           ? Qt::Key_Equal
+                    : press == QLatin1Char('-')           ? Qt::Key_Minus
+                                                          : Qt::Key_0;
+                ReaderKeysTest::press(key, Qt::ControlModifier);
+            }
+            QTRY_COMPARE(view->zoomFactor(), step.factor);
+        }
+        w.WebBrowser1->Navigate(folder_->file("chapter04.html"));
+        QVERIFY(waitForLoad(w, QStringLiteral("chapter04.html")));
+        QTest::qWait(100);
+        QCOMPARE(view->zoomFactor(), 0.8);  // kept for the session
+    }
+
+    void contextMenuOffersOnlyWhatWorks_data()
+    {
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QStringList>("entries");
+        const QStringList first = {"Back", "Forward", "Reload", "Copy"};
+        const QStringList last = {"Select All", "Find\u2026", "Print Current Page\u2026"};
+        QTest::newRow("on text") << "text" << first + last;
+        QTest::newRow("on a link") << "link" << first + QStringList{"Copy Link Address"} + last;
+        QTest::newRow("menu key") << "" << first + last;
+    }
+    void contextMenuOffersOnlyWhatWorks()
+    {
+        QFETCH(QString, element);
+        QFETCH(QStringList, entries);
+        folder_->write("menu.html", kMenuPage);
+        QV101m& w = readerOn(QStringLiteral("menu.html"));
+        QTest::qWait(200);  // the page's first frame, so that clicks land on it
+        if (element.isEmpty()) {
+            press(Qt::Key_Menu);
+        } else {
+            const QJsonObject box
+                = QJsonDocument::fromJson(
+                      evaluate(w,
+                               QStringLiteral("JSON.stringify(document.getElementById('%1')"
+                                              ".getBoundingClientRect())")
+                                   .arg(element))
+                          .toString()
+                          .toUtf8())
+                      .object();
+            const QPoint at(box[QStringLiteral("left")].toInt() + 10,
+                            box[QStringLiteral("top")].toInt() + 10);
+            QTest::mouseClick(w.WebBrowser1->webView()->focusProxy(), Qt::RightButton,
+                              Qt::NoModifier, at);
+        }
+        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QStringList shown;
+        QHash<QString, QAction*> byText;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            shown << action->text();
+            byText.insert(action->text(), action);
+        }
+        QCOMPARE(shown, entries);
+        QVERIFY(byText[QStringLiteral("Back")]->isEnabled());  // the start page came first
+        QVERIFY(!byText[QStringLiteral("Forward")]->isEnabled());
+        QVERIFY(!byText[QStringLiteral("Copy")]->isEnabled());  // nothing selected
+        QCOMPARE(byText[QStringLiteral("Print Current Page\u2026")]->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::Key_P));
+        if (QAction* link = byText.value(QStringLiteral("Copy Link Address"))) {
+            QApplication::clipboard()->clear();
+            link->trigger();
+            QTRY_COMPARE(QUrl(QApplication::clipboard()->text()),
+                         QUrl::fromLocalFile(folder_->file("chapter01.html")));
+        }
+        menu->close();
+        byText.clear();
+    }
+
+    void returnOnAFocusedButtonClicksIt()
+    {
+        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
+        w.Command2->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
+        QVERIFY(waitForLoad(w, QStringLiteral("start.html")));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QTRY_COMPARE(started.count(), 2);
+        QVERIFY(!w.Command2->isDefault() && !w.Command2->autoDefault());
+    }
+
+    void theFocusedPageIsRinged()
+    {
+        QV101m& w = readerOn(QStringLiteral("start.html"));
+        platform::FocusRing* ring = nullptr;
+        for (platform::FocusRing* each : w.findChildren<platform::FocusRing*>())
+            if (each->widget() == w.WebBrowser1)
+                ring = each;
+        QVERIFY(ring);
+        QTRY_VERIFY(ring->isVisible());
+        QVERIFY(ring->geometry().contains(w.WebBrowser1->geometry()));
+        QVERIFY(ring->geometry() != w.WebBrowser1->geometry());
+        w.Command1->setFocus(Qt::TabFocusReason);
+        QVERIFY(!ring->isVisible());
+    }
+
+    void everyControlHasANameAndRole_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("window") << "" << int(QAccessible::Window) << "Quorvel 101";
+        QTest::newRow("WebBrowser1") << "WebBrowser1" << int(QAccessible::Pane) << "Book page";
+        QTest::newRow("Picture1") << "Picture1" << int(QAccessible::Graphic)
+                                  << "Cover of Quorvel 101";
+        QTest::newRow("Command1") << "Command1" << int(QAccessible::Button) << "Print Entire Book";
+        QTest::newRow("Command2") << "Command2" << int(QAccessible::Button) << "Table Of Contents";
+        QTest::newRow("Command3") << "Command3" << int(QAccessible::Button) << "Print Current Page";
+        QTest::newRow("Label3") << "Label3" << int(QAccessible::StaticText) << "By: Tamsin Hale";
+        QTest::newRow("Label4") << "Label4" << int(QAccessible::StaticText)
+                                << "www.quorvel.example";
+    }
+    void everyControlHasANameAndRole()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        QObject* object = control.isEmpty() ? &w : w.findChild<QObject*>(control);
+        QVERIFY(object);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+        QVERIFY(accessible);
+        QCOMPARE(int(accessible->role()), role);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    void thePagesTextReachesScreenReaders()
+    {
+        QV101m& w = readerOn(QStringLiteral("start.html"));
+        // As when a screen reader starts listening (without one, Qt says nobody listens).
+        QAccessible::setActive(true);
+        QAccessibleInterface* root = QAccessible::queryAccessibleInterface(w.WebBrowser1);
+        QVERIFY(root);
+        const std::function<bool(QAccessibleInterface*, int)> holdsText
+            = [&](QAccessibleInterface* node, int depth) {
+                  if (!node || depth > 40)
+                      return false;
+                  if (node->text(QAccessible::Name).contains(QStringLiteral("What Is Quorvel?")))
+                      return true;
+                  for (int i = 0; i < node->childCount(); ++i)
+                      if (holdsText(node->child(i), depth + 1))
+                          return true;
+                  return false;
+              };
+        QTRY_VERIFY_WITH_TIMEOUT(holdsText(root, 0), 15000);
+    }
+};
+
+DA1011_TEST_MAIN(ReaderKeysTest)
+#include "test_reader_keys.moc"
