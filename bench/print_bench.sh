@@ -1,55 +1,60 @@
 #!/usr/bin/env bash
-# Printing the whole book to a PDF file, DA1011 against Chromium's own headless print:
+# Printing a whole book to a PDF file, DA1011 against Chromium's own headless print and against
+# the bare web engine, for the sample book and for generated books of about 1,200 and 5,000
+# pages (the sample's chapters over and over, see make_long_book.py):
 #   ours      prompt confirmed ("Print to File (PDF)", A4, the reader's 2 cm margins) -> file in
-#             place, through platform::PagePrinter (bench/print_harness)
+#             place, through platform::PagePrinter: the page's PDF with running title,
+#             "Page p of P", bookmarks and document information (bench/print_harness)
+#   bare      QWebEnginePage::printToPdf() of the same loaded page straight into the file,
+#             nothing added: the limit for ours (print_harness --bare)
 #   chromium  chromium --headless --print-to-pdf of the same file, the whole command from
 #             process start to exit
-#   qt-print  QWebEngineView::print() into a 300 dpi PDF printer, the path the reader avoids
-#             (a few runs only, each with a timeout)
-# and, for reference only, ours with the printer's minimum margins, and the whole
-# harness process (start, load, print, exit) against Chromium's whole command.
-# Runs alternate between the programs. For each: median time, file size, page count and
-# whether the book's last sentence can be found in the PDF's text.
+# Runs alternate between the three. For each: median time, file size, peak memory (PSS of the
+# whole process tree, sampled every 50 ms), page count, and for ours whether every page says
+# "Page p of P" and how many headings are left alone at the foot of a page.
 #
-# Usage: bench/print_bench.sh [-n RUNS] [-q QT_RUNS] [-t TIMEOUT_S] [--no-build] [--keep DIR]
-#   -n RUNS        timed runs of ours and of chromium (default 5, or $RUNS)
-#   -q QT_RUNS     timed runs of the qt-print path (default 2, 0 to leave it out)
-#   -t TIMEOUT_S   give up on a run after this many seconds (default 120)
+# Usage: bench/print_bench.sh [-n RUNS] [-N LONG_RUNS] [--sizes "72 1200 5000"] [-t TIMEOUT_S]
+#                             [--no-build] [--keep DIR]
+#   -n RUNS        runs of each program for the sample and the 1,200-page book (default 5)
+#   -N LONG_RUNS   runs for the 5,000-page book (default 3)
+#   --sizes LIST   which books: 72 (the sample), 1200, 5000 (default all three)
+#   -t TIMEOUT_S   give up on a run after this many seconds (default 900)
 #   --no-build     use bench/print_harness as it is in the build folder
-#   --keep DIR     copy one PDF of each kind to DIR
+#   --keep DIR     copy one PDF of each kind and size to DIR
 #
-# Targets: ours takes no longer than chromium's whole run, is no larger, and its text can be
-# extracted. Exit status: 0 all targets met, 3 a target missed, 1 an error.
+# Targets at every size: ours <= 0.6x chromium's time and <= 1.15x bare's, ours <= 0.6x
+# chromium's size, ours' peak memory <= 1.0x chromium's. Exit status: 0 all met, 3 a target
+# missed, 1 an error.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 runs=${RUNS:-5}
-qt_runs=2
-timeout=120
+long_runs=3
+sizes="72 1200 5000"
+timeout=900
 do_build=1
 keep=
-book=$root/book/Quorvel\ 101.HTM
-last_sentence='The last knot is always tied by hand.'
 
 die() { echo "print_bench: $*" >&2; exit 1; }
 
 while [ $# -gt 0 ]; do
   case $1 in
     -n|--runs) runs=${2:?}; shift 2 ;;
-    -q|--qt-runs) qt_runs=${2:?}; shift 2 ;;
+    -N|--long-runs) long_runs=${2:?}; shift 2 ;;
+    --sizes) sizes=${2:?}; shift 2 ;;
     -t|--timeout) timeout=${2:?}; shift 2 ;;
     --no-build) do_build=0; shift ;;
     --keep) keep=${2:?}; shift 2 ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) die "unknown argument: $1 (try --help)" ;;
   esac
 done
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "runs must be a positive number: $runs"
-[[ $qt_runs =~ ^[0-9]+$ ]] || die "qt runs must be a number: $qt_runs"
+[[ $long_runs =~ ^[1-9][0-9]*$ ]] || die "long runs must be a positive number: $long_runs"
 [[ $timeout =~ ^[1-9][0-9]*$ ]] || die "timeout must be a whole number of seconds: $timeout"
-[ -f "$book" ] || die "missing $book"
+for size in $sizes; do [[ $size =~ ^(72|1200|5000)$ ]] || die "unknown size: $size"; done
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 need_package() {  # command package
@@ -86,45 +91,55 @@ export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" = 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
-book_url=file://$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$book")
+book_for() {  # size -> path of the book's HTML file
+  case $1 in
+    72) echo "$root/book/Quorvel 101.HTM" ;;
+    1200) echo "$work/books/1200/long.html" ;;
+    5000) echo "$work/books/5000/long.html" ;;
+  esac
+}
+for size in $sizes; do
+  case $size in
+    1200) python3 "$here/make_long_book.py" 17 "$work/books/1200" >/dev/null ;;
+    5000) python3 "$here/make_long_book.py" 70 "$work/books/5000" >/dev/null ;;
+  esac
+done
 
-now_ns() { local t=$EPOCHREALTIME; echo "${t/./}000"; }
-
-# Each run appends "kind ms file" to $work/results; a failed run appends "kind FAIL why".
+# Each run appends "size kind ms pss_kib file" to $work/results; a failed run
+# "size kind FAIL why".
 record() { echo "$*" >>"$work/results"; }
 
-run_ours() {  # kind n extra-args...
-  local kind=$1 n=$2; shift 2
-  local out=$work/out/$kind-$n.pdf log=$work/$kind-$n.log t0 t1 status=0
-  t0=$(now_ns)
-  timeout -k 5 "$timeout" "$harness" --timeout "$timeout" "$@" "$book" "$out" >"$log" 2>"$log.err" \
-    || status=$?
-  t1=$(now_ns)
+run_harness() {  # size kind n extra-args...
+  local size=$1 kind=$2 n=$3; shift 3
+  local book out=$work/out/$size-$kind-$n.pdf log=$work/$size-$kind-$n.log status=0
+  book=$(book_for "$size")
+  python3 "$here/peak_memory.py" "$log.mem" timeout -k 5 "$timeout" "$harness" \
+    --timeout "$timeout" "$@" "$book" "$out" >"$log" 2>"$log.err" || status=$?
   if [ "$status" != 0 ]; then
-    local why="exit $status"; [ "$status" = 124 ] && why="timeout ${timeout}s"
-    record "$kind FAIL $why"; record "$kind-process FAIL $why"; return
+    local why="exit-$status"; [ "$status" = 124 ] && why="timeout-${timeout}s"
+    record "$size $kind FAIL $why"; return
   fi
   local ms; ms=$(awk '$1 == "print_ms" {print $2}' "$log")
-  [ -n "$ms" ] || { record "$kind FAIL no-time"; return; }
-  record "$kind $ms $out"
-  record "$kind-process $(( (t1 - t0) / 1000000 )) $out"
-  [ -f "$work/layout.$kind" ] || sed -n 's/^page_layout //p' "$log" >"$work/layout.$kind"
+  [ -n "$ms" ] || { record "$size $kind FAIL no-time"; return; }
+  record "$size $kind $ms $(awk '$1 == "peak_pss_kib" {print $2}' "$log.mem") $out"
 }
 
-run_chromium() {  # n
-  local n=$1 out=$work/out/chromium-$1.pdf profile t0 t1 status=0
+run_chromium() {  # size n
+  local size=$1 n=$2 book url out=$work/out/$1-chromium-$2.pdf profile status=0
+  book=$(book_for "$size")
+  url=file://$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$book")
   profile=$(mktemp -d "$work/profile.XXXXXX")
-  t0=$(now_ns)
-  timeout -k 5 "$timeout" chromium --headless --no-sandbox --disable-gpu --no-first-run \
+  python3 "$here/peak_memory.py" "$work/chromium.mem" timeout -k 5 "$timeout" chromium \
+    --headless --no-sandbox --disable-gpu --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$profile" --no-pdf-header-footer --print-to-pdf="$out" "$book_url" \
-    >"$work/chromium-$n.log" 2>&1 || status=$?
-  t1=$(now_ns)
+    --user-data-dir="$profile" --no-pdf-header-footer --print-to-pdf="$out" "$url" \
+    >"$work/$size-chromium-$n.log" 2>&1 || status=$?
   rm -rf "$profile"
   if [ "$status" != 0 ] || [ ! -s "$out" ]; then
-    record "chromium FAIL exit-$status"; return
+    record "$size chromium FAIL exit-$status"; return
   fi
-  record "chromium $(( (t1 - t0) / 1000000 )) $out"
+  record "$size chromium $(awk '$1 == "wall_ms" {print $2}' "$work/chromium.mem")" \
+    "$(awk '$1 == "peak_pss_kib" {print $2}' "$work/chromium.mem") $out"
 }
 
 echo "== DA1011 whole-book print benchmark"
@@ -132,137 +147,122 @@ echo "date:     $(date -Is)"
 echo "machine:  $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(awk '/MemTotal/ {printf "%.1f GiB", $2/1048576}' /proc/meminfo)"
 echo "system:   $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r), Qt $(qtpaths6 --qt-version 2>/dev/null || echo '?')"
 echo "chromium: $(chromium --version 2>/dev/null | head -1)"
-echo "book:     $book ($(stat -c %s "$book") bytes)"
-echo "runs:     $runs of ours and chromium (alternating, after one untimed warm-up each), $qt_runs of qt-print; timeout $timeout s per run"
+echo "books:    $sizes (pages, about); $runs runs each ($long_runs at 5000), alternating, after one untimed warm-up"
 echo "load:     $(cut -d" " -f1-3 /proc/loadavg) (1/5/15 min) at start"
 echo
 
-# Warm-up: the first start of each program reads its libraries from disk.
 : >"$work/results"
 echo "== warming up"
-run_ours warmup 0
-run_chromium 0
+run_harness 72 ours 0
+run_harness 72 bare 0 --bare
+run_chromium 72 0
 : >"$work/results"
 
-for n in $(seq "$runs"); do
-  echo "== run $n/$runs"
-  run_ours ours "$n"
-  run_chromium "$n"
-  run_ours ours-2cm "$n" --margins-mm -1
-done
-for n in $(seq "$qt_runs"); do
-  echo "== qt-print run $n/$qt_runs (can take a while)"
-  run_ours qt-print "$n" --qt-print
+for size in $sizes; do
+  n_runs=$runs; [ "$size" = 5000 ] && n_runs=$long_runs
+  for n in $(seq "$n_runs"); do
+    echo "== $size pages, run $n/$n_runs ($(date +%H:%M:%S))"
+    # The order turns from run to run, so no program always follows the same one.
+    case $(( n % 3 )) in
+      1) run_harness "$size" ours "$n"; run_harness "$size" bare "$n" --bare; run_chromium "$size" "$n" ;;
+      2) run_chromium "$size" "$n"; run_harness "$size" ours "$n"; run_harness "$size" bare "$n" --bare ;;
+      0) run_harness "$size" bare "$n" --bare; run_chromium "$size" "$n"; run_harness "$size" ours "$n" ;;
+    esac
+  done
 done
 echo
 
 set +e
-python3 - "$work/results" "$last_sentence" "$work" "$keep" <<'EOF'
+python3 - "$work/results" "$keep" "$here" "$root/book/Quorvel 101.HTM" "$work/books" <<'EOF'
 import os, re, shutil, statistics, subprocess, sys
 
-results, sentence, work, keep = sys.argv[1:5]
+results, keep, here, sample, books = sys.argv[1:6]
 runs = {}
 for line in open(results):
-    kind, value, *rest = line.split(maxsplit=2)
-    runs.setdefault(kind, []).append((value, rest[0].strip() if rest else ""))
+    size, kind, value, *rest = line.split()
+    runs.setdefault((int(size), kind), []).append((value, rest))
 
-def pdf_facts(path):
+def pdf_facts(path, size):
     info = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
-    pages = re.search(r"^Pages:\s+(\d+)", info, re.M)
-    tagged = re.search(r"^Tagged:\s+(\w+)", info, re.M)
+    pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
     text = subprocess.run(["pdftotext", "-q", path, "-"], capture_output=True, text=True).stdout
-    # pdftotext may break the sentence across lines; compare with whitespace folded.
-    found = sentence in " ".join(text.split())
-    return {"size": os.path.getsize(path), "pages": int(pages.group(1)) if pages else None,
-            "text": found, "tagged": tagged.group(1) if tagged else "?"}
+    numbered = sum(1 for p in range(1, pages + 1)
+                   if re.search(r"Page\s+%d\s+of\s+%d\b" % (p, pages), text))
+    book = sample if size == 72 else os.path.join(books, str(size), "long.html")
+    stranded = subprocess.run([sys.executable, os.path.join(here, "stranded_headings.py"), book,
+                               path], capture_output=True, text=True).stdout.strip()
+    return {"size": os.path.getsize(path), "pages": pages, "numbered": numbered,
+            "stranded": stranded}
 
 rows = {}
-for kind, entries in runs.items():
-    ok = [(int(v), f) for v, f in entries if v != "FAIL"]
-    failed = [f for v, f in entries if v == "FAIL"]
+for (size, kind), entries in runs.items():
+    ok = [(int(v), int(rest[0]), rest[1]) for v, rest in entries if v != "FAIL"]
+    failed = [rest[0] for v, rest in entries if v == "FAIL"]
     row = {"runs": len(entries), "ok": len(ok), "failed": failed}
     if ok:
-        times = [t for t, _ in ok]
-        row["median"] = statistics.median(times)
-        row["min"], row["max"] = min(times), max(times)
-        facts = [pdf_facts(f) for _, f in ok]
-        sizes = [x["size"] for x in facts]
-        row["size"] = statistics.median(sizes)
-        row["size_spread"] = max(sizes) - min(sizes)
-        row["pages"] = sorted({x["pages"] for x in facts})
-        row["text"] = all(x["text"] for x in facts)
-        row["tagged"] = facts[0]["tagged"]
-        if keep and not kind.endswith("-process"):
+        row["ms"] = statistics.median(t for t, _, _ in ok)
+        row["pss"] = statistics.median(m for _, m, _ in ok)
+        row["facts"] = pdf_facts(ok[-1][2], size)
+        if keep:
             os.makedirs(keep, exist_ok=True)
-            shutil.copy(ok[-1][1], os.path.join(keep, kind + ".pdf"))
-    rows[kind] = row
+            shutil.copy(ok[-1][2], os.path.join(keep, "%d-%s.pdf" % (size, kind)))
+    rows[(size, kind)] = row
 
-def kb(n):
-    return f"{n / 1024:,.0f} KiB" if n < 10 * 1024 * 1024 else f"{n / 1048576:,.1f} MiB"
+def mib(kib):
+    return f"{kib / 1024:,.0f} MiB"
 
-chromium = rows.get("chromium", {})
-labels = {
-    "ours": "ours: PagePrinter, prompt->file",
-    "chromium": "chromium --print-to-pdf, whole run",
-    "qt-print": "qt-print: view.print() 300 dpi",
-    "ours-2cm": "(ref) ours, printer's minimum margins",
-    "ours-process": "(ref) ours, whole harness process",
-    "ours-2cm-process": None,
-    "qt-print-process": None,
-}
-header = f"{'path':<36} {'runs':>4} {'median ms':>10} {'min-max ms':>13} {'size':>10} {'pages':>6} {'text':>5} {'tagged':>6} {'time x':>7} {'size x':>7}"
+def size_s(n):
+    return f"{n / 1024:,.0f} KiB" if n < 10 * 1048576 else f"{n / 1048576:,.1f} MiB"
+
+verdicts = []
+header = (f"{'book':>5} {'program':<9} {'runs':>4} {'median ms':>10} {'size':>10} {'peak PSS':>10} "
+          f"{'pages':>6} {'x chr time':>10} {'x bare time':>11} {'x chr size':>10} {'x chr mem':>9}")
 print(header)
 print("-" * len(header))
-for kind in ["ours", "chromium", "qt-print", "ours-2cm", "ours-process"]:
-    if kind not in rows or labels.get(kind) is None:
+for size in sorted({s for s, _ in rows}):
+    chromium, bare = rows.get((size, "chromium"), {}), rows.get((size, "bare"), {})
+    for kind in ["ours", "bare", "chromium"]:
+        r = rows.get((size, kind))
+        if not r:
+            continue
+        if not r["ok"]:
+            print(f"{size:>5} {kind:<9} {r['runs']:>4} failed: {', '.join(r['failed'])}")
+            continue
+        f = r["facts"]
+        ratios = ["-", "-", "-", "-"]
+        if kind != "chromium" and chromium.get("ok"):
+            ratios[0] = f"{r['ms'] / chromium['ms']:.2f}"
+            ratios[2] = f"{f['size'] / chromium['facts']['size']:.2f}"
+            ratios[3] = f"{r['pss'] / chromium['pss']:.2f}"
+        if kind == "ours" and bare.get("ok"):
+            ratios[1] = f"{r['ms'] / bare['ms']:.2f}"
+        runs_s = f"{r['ok']}" + (f"/{r['runs']}" if r["failed"] else "")
+        print(f"{size:>5} {kind:<9} {runs_s:>4} {r['ms']:>10,.0f} {size_s(f['size']):>10} "
+              f"{mib(r['pss']):>10} {f['pages']:>6} {ratios[0]:>10} {ratios[1]:>11} "
+              f"{ratios[2]:>10} {ratios[3]:>9}")
+    ours = rows.get((size, "ours"), {})
+    if ours.get("ok"):
+        f = ours["facts"]
+        print(f"{'':>5} ours: 'Page p of P' on {f['numbered']} of {f['pages']} pages; "
+              f"stranded headings: {f['stranded']}")
+    if not (ours.get("ok") and chromium.get("ok") and bare.get("ok")):
+        verdicts.append((f"{size}: ours, bare and chromium all produce a PDF", False, "no figures"))
         continue
-    r = rows[kind]
-    if not r["ok"]:
-        print(f"{labels[kind]:<36} {r['runs']:>4} {'failed: ' + ', '.join(r['failed'])}")
-        continue
-    tx = sx = "-"
-    if kind != "chromium" and chromium.get("ok"):
-        tx = f"{r['median'] / chromium['median']:.2f}"
-        sx = f"{r['size'] / chromium['size']:.2f}"
-    runs_s = f"{r['ok']}" + (f"/{r['runs']}" if r["failed"] else "")
-    print(f"{labels[kind]:<36} {runs_s:>4} {r['median']:>10,.0f} {str(r['min']) + '-' + str(r['max']):>13} "
-          f"{kb(r['size']):>10} {','.join(map(str, r['pages'])):>6} {'yes' if r['text'] else 'NO':>5} "
-          f"{r['tagged']:>6} {tx:>7} {sx:>7}")
-    if r["failed"]:
-        print(f"{'':<36} failed runs: {', '.join(r['failed'])}")
-    if r["size_spread"]:
-        print(f"{'':<36} sizes vary by {r['size_spread']} bytes between runs")
+    t = ours["ms"] / chromium["ms"]
+    b = ours["ms"] / bare["ms"]
+    s = ours["facts"]["size"] / chromium["facts"]["size"]
+    m = ours["pss"] / chromium["pss"]
+    verdicts += [
+        (f"{size}: time <= 0.6x chromium's", t <= 0.6, f"{t:.2f}x"),
+        (f"{size}: time <= 1.15x bare engine's", b <= 1.15, f"{b:.2f}x"),
+        (f"{size}: size <= 0.6x chromium's", s <= 0.6, f"{s:.2f}x"),
+        (f"{size}: peak memory <= 1.0x chromium's", m <= 1.0, f"{m:.2f}x"),
+        (f"{size}: every page numbered", ours["facts"]["numbered"] == ours["facts"]["pages"],
+         f"{ours['facts']['numbered']}/{ours['facts']['pages']}"),
+    ]
 print()
-for kind in ["ours", "ours-2cm", "qt-print"]:
-    path = os.path.join(work, "layout." + kind)
-    if os.path.exists(path):
-        print(f"page layout given ({kind}): {open(path).read().strip()}")
-print("chromium's page layout: the book's own @page rule (A4, 2 cm margins)")
-print()
-
-ours = rows.get("ours", {})
-verdicts = []
-if not ours.get("ok") or not chromium.get("ok"):
-    verdicts.append(("both ours and chromium produce a PDF", False, "no figures"))
-else:
-    t = ours["median"] / chromium["median"]
-    s = ours["size"] / chromium["size"]
-    verdicts.append(("time: ours <= 1.0x chromium's whole run", t <= 1.0, f"{t:.2f}x"))
-    verdicts.append(("size: ours <= chromium's", s <= 1.0, f"{s:.2f}x"))
-    verdicts.append(("text: last sentence extractable from ours", ours["text"],
-                     "yes" if ours["text"] else "no"))
-    if ours["failed"]:
-        verdicts.append(("every run of ours finished", False, f"{len(ours['failed'])} failed"))
 for what, ok, figure in verdicts:
     print(f"{'PASS' if ok else 'FAIL'}  {what:<44} {figure}")
-qt = rows.get("qt-print")
-if qt:
-    if qt["ok"]:
-        print(f"info  qt-print takes {qt['median'] / ours['median']:.1f}x ours and is "
-              f"{qt['size'] / ours['size']:.0f}x its size; text extractable: {'yes' if qt['text'] else 'no'}"
-              if ours.get("ok") else "info  qt-print finished")
-    else:
-        print(f"info  qt-print did not finish: {', '.join(qt['failed'])}")
 sys.exit(0 if all(ok for _, ok, _ in verdicts) else 3)
 EOF
 status=$?

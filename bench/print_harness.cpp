@@ -1,10 +1,13 @@
 // Times one print of a page to a PDF file, the way "Print Entire Book" does it once the
 // print prompt has been confirmed with "Print to File (PDF)".
 //
-// Usage: print_harness [--qt-print] [--margins-mm MM] [--timeout SECONDS] FILE OUT.pdf
+// Usage: print_harness [--qt-print|--bare] [--margins-mm MM] [--timeout SECONDS] FILE OUT.pdf
 //   default      the reader's own path: platform::PagePrinter::print() with the printer
 //                settings the prompt leaves behind
 //   --qt-print   the path the reader avoids: QWebEngineView::print() into a 300 dpi printer
+//   --bare       the engine alone, the limit for the reader's path: QWebEnginePage::printToPdf()
+//                of the loaded page straight into the file, with the same page layout and
+//                nothing added (no page numbers, bookmarks or document information)
 //   --margins-mm as if the margins had been set to MM on every side in the prompt; without
 //                it, the 20 mm the reader's printer starts with
 //
@@ -83,6 +86,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
 
     bool qtPrint = false;
+    bool bare = false;
     double timeoutS = 300;
     double marginsMm = 20;  // what the reader's printer starts with
     QStringList files;
@@ -90,6 +94,8 @@ int main(int argc, char* argv[])
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--qt-print"))
             qtPrint = true;
+        else if (args[i] == QLatin1String("--bare"))
+            bare = true;
         else if (args[i] == QLatin1String("--timeout") && i + 1 < args.size())
             timeoutS = args[++i].toDouble();
         else if (args[i] == QLatin1String("--margins-mm") && i + 1 < args.size())
@@ -98,7 +104,7 @@ int main(int argc, char* argv[])
             files << args[i];
     }
     if (files.size() != 2 || timeoutS <= 0) {
-        complain(QStringLiteral("usage: print_harness [--qt-print] [--margins-mm MM] "
+        complain(QStringLiteral("usage: print_harness [--qt-print|--bare] [--margins-mm MM] "
                                 "[--timeout SECONDS] FILE OUT.pdf"));
         return 2;
     }
@@ -139,6 +145,10 @@ int main(int argc, char* argv[])
     QObject::connect(&pagePrinter, &platform::PagePrinter::finished, &application, printed);
     QObject::connect(&view, &QWebEngineView::printFinished, &application,
                      [&](bool ok) { printed(ok, QStringLiteral("QWebEngineView::print failed")); });
+    QObject::connect(view.page(), &QWebEnginePage::pdfPrintingFinished, &application,
+                     [&](const QString&, bool ok) {
+                         printed(ok, QStringLiteral("QWebEnginePage::printToPdf failed"));
+                     });
 
     QElapsedTimer loadClock;
     bool started = false;
@@ -162,6 +172,11 @@ int main(int argc, char* argv[])
                 say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));
                 clock.start();
                 view.print(printer.get());
+            } else if (bare) {
+                setUpAsThePromptLeavesIt(*printer, outFile, view.page()->title(), marginsMm);
+                say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));
+                clock.start();
+                view.page()->printToPdf(outFile, printer->pageLayout());
             } else {
                 setUpAsThePromptLeavesIt(*printer, outFile, view.page()->title(), marginsMm);
                 say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));

@@ -17,6 +17,11 @@ Usage:
     python3 build_whole_book.py --check    exit 0 if "Quorvel 101.HTM" is up to
                                            date, 1 if it is stale or missing,
                                            2 if the chapter pages are broken
+    python3 build_whole_book.py --keep-headings
+                                           wrap each heading of the chapter pages
+                                           with the start of its text (see
+                                           keep_headings_with_text), then write
+                                           the book
 
 Only the Python standard library is used, and the output depends on nothing
 but the input files, so the same pages always give the same book.
@@ -37,6 +42,14 @@ TITLE_START = "<!-- title-block:start -->"
 TITLE_END = "<!-- title-block:end -->"
 CHAPTER_FILE = re.compile(r"^chapter(\d+)\.html$")
 H1 = re.compile(r"<h1[^>]*>(.*?)</h1>", re.DOTALL | re.IGNORECASE)
+AUTHOR = re.compile(r'<p class="author">(.*?)</p>', re.DOTALL)
+KEEP_OPEN = '<div class="keep-with-text">'
+# A heading (h1 to h3) directly followed by the first paragraph or list of its text, and not
+# yet kept together with it.
+HEADING_AND_TEXT = re.compile(
+    r"(?<!" + re.escape(KEEP_OPEN) + r"\n)"
+    r"(<h([1-3])\b[^>]*>.*?</h\2>)\n(<(p|ul|ol)\b[^>]*>.*?</\4>)",
+    re.DOTALL | re.IGNORECASE)
 
 
 class BookError(Exception):
@@ -92,6 +105,16 @@ def chapter_title(body, path):
     return title
 
 
+def keep_headings_with_text(text):
+    """Wrap every heading and the start of its text in a block that a printed page does
+    not split, so no heading is left alone at the foot of a page.  (The web engine the
+    reader prints with ignores break-after: avoid on headings.)  Text already wrapped is
+    left as it is."""
+    return HEADING_AND_TEXT.sub(
+        lambda match: "%s\n%s\n%s\n</div>" % (KEEP_OPEN, match.group(1), match.group(3)),
+        text)
+
+
 def anchor_for(name):
     return os.path.splitext(name)[0]  # chapter01.html -> chapter01
 
@@ -105,7 +128,7 @@ def build(book_dir):
     for name in find_chapters(book_dir):
         path = os.path.join(book_dir, name)
         body = between(read_text(path), BODY_START, BODY_END, path)
-        chapters.append((name, chapter_title(body, path), body))
+        chapters.append((name, chapter_title(body, path), keep_headings_with_text(body)))
 
     out = []
     out.append("<!DOCTYPE html>")
@@ -114,6 +137,11 @@ def build(book_dir):
     out.append('<meta charset="utf-8">')
     out.append('<meta name="viewport" content="width=device-width, initial-scale=1">')
     out.append("<title>Quorvel 101 - The Whole Book</title>")
+    author = AUTHOR.search(title_block)
+    if author:
+        # Printed PDFs take their Author from here.
+        out.append('<meta name="author" content="%s">'
+                   % html.escape(" ".join(html.unescape(author.group(1)).split())))
     out.append('<link rel="stylesheet" type="text/css" href="book.css">')
     out.append("</head>")
     out.append('<body class="wholebook">')
@@ -194,10 +222,22 @@ def main(argv=None):
     parser.add_argument("--output", default=None,
                         help='where to write the book (default: "%s" in the book folder)'
                         % WHOLE_BOOK_NAME)
+    parser.add_argument("--keep-headings", action="store_true",
+                        help="first wrap each heading of the chapter pages with the start "
+                             "of its text, so printed pages never end with a heading")
     args = parser.parse_args(argv)
 
     output_path = args.output or os.path.join(args.book_dir, WHOLE_BOOK_NAME)
     try:
+        if args.keep_headings:
+            for name in find_chapters(args.book_dir):
+                path = os.path.join(args.book_dir, name)
+                text = read_text(path)
+                kept = keep_headings_with_text(text)
+                if kept != text:
+                    with open(path, "w", encoding="utf-8", newline="\n") as handle:
+                        handle.write(kept)
+                    print("kept the headings of %s with their text" % name)
         text = build(args.book_dir)
     except BookError as exc:
         print("error: %s" % exc, file=sys.stderr)

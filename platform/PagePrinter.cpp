@@ -1,6 +1,8 @@
 #include "platform/PagePrinter.h"
 
+#include "platform/AppInfo.h"
 #include "platform/Errors.h"
+#include "platform/PrintedPdf.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -173,23 +175,30 @@ void PagePrinter::requestPdf(const Job& job, std::function<void(const QByteArray
 {
     // The page answers whenever its renderer is done, possibly after this object is gone.
     QPointer<PagePrinter> self(this);
-    view_->page()->printToPdf(
-        [self, use = std::move(use), ranges = job.ranges,
-         number = jobNumber_](const QByteArray& pdf) {
-            // An abandoned job's late answer is dropped.
-            if (!self || !self->isCurrent(number))
-                return;
-            if (!pdf.isEmpty())
-                use(pdf);
-            else if (ranges.isEmpty())
-                self->complete(false, tr("The page could not be made into a PDF document."));
-            else
-                self->complete(false,
-                               tr("The page could not be made into a PDF document. "
-                                  "Check that the pages %1 exist.")
-                                   .arg(ranges.toString()));
-        },
-        job.layout, job.ranges);
+    // The engine's PDF comes back with a running title, page numbers, bookmarks and the
+    // document information added. A page without a title is printed under the name of the
+    // window that shows it. (Should the job be abandoned, this goes when the printer does.)
+    const QString windowTitle = view_->window()->windowTitle();
+    auto* printed = new PrintedPdf(view_->page(), windowTitle.isEmpty() ? job.title : windowTitle,
+                                   Application::title(), this);
+    printed->make(job.layout, job.ranges,
+                  [self, printed, use = std::move(use), ranges = job.ranges,
+                   number = jobNumber_](const QByteArray& pdf) {
+                      printed->deleteLater();
+                      // An abandoned job's late answer is dropped.
+                      if (!self || !self->isCurrent(number))
+                          return;
+                      if (!pdf.isEmpty())
+                          use(pdf);
+                      else if (ranges.isEmpty())
+                          self->complete(false,
+                                         tr("The page could not be made into a PDF document."));
+                      else
+                          self->complete(false,
+                                         tr("The page could not be made into a PDF document. "
+                                            "Check that the pages %1 exist.")
+                                             .arg(ranges.toString()));
+                  });
 }
 
 void PagePrinter::complete(bool ok, const QString& errorDescription)

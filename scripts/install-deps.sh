@@ -9,11 +9,11 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libcurl4-openssl-dev libcups2-dev
+  libcurl4-openssl-dev libcups2-dev libqpdf-dev
   fonts-liberation fonts-dejavu-core
 )
 test_packages=(
-  libcpp-httplib-dev poppler-utils python3 procps git
+  libcpp-httplib-dev poppler-utils qpdf python3 procps git fonts-wqy-microhei
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
   clang clang-tidy clang-format libclang-rt-14-dev

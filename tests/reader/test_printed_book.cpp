@@ -1,0 +1,280 @@
+#include "platform/BrowserView.h"
+#include "platform/PagePrinter.h"
+#include "platform/Timer.h"
+#include "reader/QV101m.h"
+#include "support/ModalWatcher.h"
+#include "support/PdfOutline.h"
+#include "support/PrintTools.h"
+#include "support/TempAppFolder.h"
+#include "support/TestMain.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPageRanges>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <algorithm>
+
+namespace {
+
+const QString kBookTitle = QStringLiteral("Quorvel 101 - The Whole Book");
+
+// The text of each page, with its lines folded.
+QStringList pageTexts(const QString& pdf)
+{
+    QStringList pages = pdfText(pdf).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+QStringList linesOf(const QString& page)
+{
+    QStringList lines;
+    for (const QString& line : page.split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty())
+            lines << line.simplified();
+    return lines;
+}
+
+// Every page starts with the title and ends with its number.
+QString furnitureProblem(const QStringList& pages, const QString& title)
+{
+    for (int i = 0; i < pages.size(); ++i) {
+        const QStringList lines = linesOf(pages[i]);
+        const QString number = QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages.size());
+        if (lines.size() < 2 || lines.first() != title || lines.last() != number)
+            return QStringLiteral("page %1 reads \"%2\" ... \"%3\"")
+                .arg(i + 1)
+                .arg(lines.value(0), lines.value(lines.size() - 1));
+    }
+    return {};
+}
+
+}  // namespace
+
+// Prints through the reader's real print prompt and reads the PDF back with poppler's tools
+// and qpdf: what a reader keeps of a print.
+class PrintedBookTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppFolder> folder_;
+    std::unique_ptr<ModalWatcher> watcher_;
+    QString queue_;  // print on this queue instead of to the PDF file
+
+    QString pdfPath() const { return folder_->file("printed.pdf"); }
+
+    QV101m& readerShowing(const QString& fileName)
+    {
+        QV101m& w = QV101m::instance();
+        w.ShowMaximized();
+        if (fileName != QLatin1String("start.html")) {
+            QTest::qWait(0);
+            w.WebBrowser1->Navigate(folder_->file(fileName));
+        }
+        [&] {
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return w.WebBrowser1->url().fileName() == fileName
+                        && !w.WebBrowser1->isLoading();
+                },
+                20000));
+        }();
+        return w;
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TempAppFolder>();
+        watcher_ = std::make_unique<ModalWatcher>();
+        queue_.clear();
+        watcher_->onOtherDialog = [this](QWidget* dialog) {
+            auto* prompt = qobject_cast<QPrintDialog*>(dialog);
+            QVERIFY(prompt);
+            auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
+            QVERIFY(printers);
+            if (queue_.isEmpty()) {
+                printers->setCurrentIndex(
+                    printers->findText(QStringLiteral("Print to File (PDF)")));
+                auto* fileName = prompt->findChild<QLineEdit*>(QStringLiteral("filename"));
+                QVERIFY(fileName);
+                fileName->setText(pdfPath());
+            } else {
+                printers->setCurrentIndex(printers->findText(queue_));
+            }
+            QMetaObject::invokeMethod(prompt, &QDialog::accept, Qt::QueuedConnection);
+        };
+    }
+    void cleanup()
+    {
+        if (QV101m* w = QV101m::loadedInstance())
+            w->Unload();
+        QTest::qWait(0);
+        watcher_.reset();
+        folder_.reset();
+    }
+
+    // The whole book: title and page number on every page, a bookmark per chapter on the page
+    // that begins it, contents links that jump there, the document's information, and no
+    // heading left alone at the foot of a page.
+    void theWholeBookIsAFinishedDocument()
+    {
+        QV101m& w = readerShowing(QStringLiteral("start.html"));
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        QVERIFY(watcher_->seen().isEmpty());
+
+        QCOMPARE(pdfInfo(pdfPath(), "Title"), kBookTitle);
+        QCOMPARE(pdfInfo(pdfPath(), "Author"), QStringLiteral("Tamsin Hale"));
+        QCOMPARE(pdfInfo(pdfPath(), "Creator"), QStringLiteral("DA1011"));
+        const QStringList pages = pageTexts(pdfPath());
+        QVERIFY(pages.size() >= 50);
+        QCOMPARE(pages.size(), pdfPages(pdfPath()));
+        const QString problem = furnitureProblem(pages, kBookTitle);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        const PdfNavigation navigation = PdfNavigation::read(pdfPath());
+        QVERIFY2(navigation.error.isEmpty(), qPrintable(navigation.error));
+        QList<int> chapterPages;
+        for (const PdfBookmark& mark : navigation.bookmarks) {
+            if (!mark.title.startsWith(QStringLiteral("Chapter ")))
+                continue;
+            QVERIFY2(mark.page > 0, qPrintable(mark.title));
+            // The chapter's heading is the first thing under the running title of its page.
+            QCOMPARE(linesOf(pages[mark.page - 1]).value(1), mark.title);
+            QVERIFY2(mark.children > 0, qPrintable(mark.title));  // its sections
+            chapterPages << mark.page;
+        }
+        QCOMPARE(chapterPages.size(), 10);
+        QVERIFY(std::is_sorted(chapterPages.begin(), chapterPages.end()));
+
+        // The contents page links to every chapter's first page.
+        QList<int> linked;
+        for (const PdfLink& link : navigation.links)
+            if (link.from == 2)
+                linked << link.to;
+        QCOMPARE(linked, chapterPages);
+
+        const ToolRun stranded
+            = runTool(QStringLiteral("python3"),
+                      {QStringLiteral(DA1011_SOURCE_DIR "/bench/stranded_headings.py"),
+                       folder_->file("Quorvel 101.HTM"), pdfPath(), QStringLiteral("--list")});
+        QVERIFY2(stranded.exitCode == 0, qPrintable(stranded.out + stranded.err));
+    }
+
+    void aPageIsPrintedUnderItsOwnTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("printedTitle");
+        QTest::addColumn<QString>("fontFamily");  // a font the title needs; skipped without
+        QTest::newRow("Greek") << QStringLiteral("Κόμπος και ρίψη: ένας οδηγός")
+                               << QStringLiteral("Κόμπος και ρίψη: ένας οδηγός") << QString();
+        QTest::newRow("Chinese") << QStringLiteral("绳结入门：旋转与抛掷")
+                                 << QStringLiteral("绳结入门：旋转与抛掷") << QStringLiteral("zh");
+        QTest::newRow("markup in the title is text")
+            << QStringLiteral("Knots &lt;b&gt;&amp; loops") << QStringLiteral("Knots <b>& loops")
+            << QString();
+        QTest::newRow("no title: the book's name")
+            << QString() << QStringLiteral("Quorvel 101") << QString();
+    }
+
+    // A page of its own, printed with "Print Current Page": title and number on its pages,
+    // a bookmark for each of its headings and sections nested under them.
+    void aPageIsPrintedUnderItsOwnTitle()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, printedTitle);
+        QFETCH(QString, fontFamily);
+        if (!fontFamily.isEmpty()
+            && runTool("fc-list", {QStringLiteral(":lang=%1").arg(fontFamily)}).out.isEmpty())
+            QSKIP("no font for the title's script is installed");
+        QByteArray page = "<!DOCTYPE html><html><head><meta charset='utf-8'>";
+        if (!title.isEmpty())
+            page += "<title>" + title.toUtf8() + "</title>";
+        page += "</head><body><h1>Knots</h1><p>Text.</p><h2>Tying</h2>"
+                "<p style='break-after:page'>More.</p><h2>Casting</h2><p>The end.</p>"
+                "</body></html>";
+        folder_->write("own.html", page);
+        QV101m& w = readerShowing(QStringLiteral("own.html"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(watcher_->seen().isEmpty());
+
+        QCOMPARE(pdfInfo(pdfPath(), "Title"), printedTitle);
+        const QStringList pages = pageTexts(pdfPath());
+        QCOMPARE(pages.size(), 2);
+        const QString problem = furnitureProblem(pages, printedTitle);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const PdfNavigation navigation = PdfNavigation::read(pdfPath());
+        QCOMPARE(navigation.bookmarks.size(), 1);
+        QCOMPARE(navigation.bookmarks.first().title, QStringLiteral("Knots"));
+        QCOMPARE(navigation.bookmarks.first().page, 1);
+        QCOMPARE(navigation.bookmarks.first().children, 2);
+    }
+
+    void pageNumbersCountThePagesPrinted_data()
+    {
+        QTest::addColumn<QString>("ranges");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("all") << QString() << 71;
+        QTest::newRow("3-5") << QStringLiteral("3-5") << 3;
+        QTest::newRow("9,15") << QStringLiteral("9,15") << 2;
+    }
+
+    // The chosen pages are numbered 1 to their count, and bookmarks point only at chapters
+    // that were printed.
+    void pageNumbersCountThePagesPrinted()
+    {
+        QFETCH(QString, ranges);
+        QFETCH(int, pages);
+        QV101m& w = readerShowing(QStringLiteral("Quorvel 101.HTM"));
+        QPrinter settings(QPrinter::HighResolution);
+        settings.setOutputFormat(QPrinter::PdfFormat);
+        settings.setOutputFileName(pdfPath());
+        settings.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+        if (!ranges.isEmpty()) {
+            settings.setPrintRange(QPrinter::PageRange);
+            settings.setPageRanges(QPageRanges::fromString(ranges));
+        }
+        platform::PagePrinter printer(w.WebBrowser1->findChild<QWebEngineView*>());
+        QSignalSpy finished(&printer, &platform::PagePrinter::finished);
+        printer.print(settings);
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(finished.first().first().toBool(), qPrintable(finished.first().at(1).toString()));
+        const QStringList texts = pageTexts(pdfPath());
+        QCOMPARE(texts.size(), pages);
+        const QString problem = furnitureProblem(texts, kBookTitle);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        for (const PdfBookmark& mark : PdfNavigation::read(pdfPath()).bookmarks)
+            QVERIFY2(mark.page >= 1 && mark.page <= pages, qPrintable(mark.title));
+    }
+
+    // A printer queue gets the same finished PDF as a file would: title and page numbers on
+    // every page, even on paper other than the page's own.
+    void aQueueGetsTheFinishedDocument()
+    {
+        const TestQueue& queue = TestQueue::get();
+        if (!queue.problem.isEmpty())
+            QSKIP(qPrintable(queue.problem));
+        QFile::remove(queue.output);
+        QV101m& w = readerShowing(QStringLiteral("chapter05.html"));
+        queue_ = queue.name;
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(watcher_->seen().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
+        const QString title = QStringLiteral("Chapter 5: The Wheel - Quorvel 101");
+        QCOMPARE(pdfInfo(queue.output, "Title"), title);
+        const QString problem = furnitureProblem(pageTexts(queue.output), title);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        // (The queue's filters write the document anew for the printer; bookmarks, which
+        // mean nothing on paper, do not survive them.)
+    }
+};
+
+DA1011_TEST_MAIN(PrintedBookTest)
+#include "test_printed_book.moc"
