@@ -64,11 +64,8 @@ open(path, "w", encoding="utf-8").write(text[:start] + text[start:end] * repeat 
 EOF
 printf '1\r\n' >"$app/dontshow.txt"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
-sleep 0.5
+source "$(dirname "$0")/../tests/support/virtual_screen.sh"
+start_virtual_screen
 export DISPLAY=$display
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 

@@ -16,7 +16,8 @@ step "sanitizer build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DDA1011_SANITIZE=ON -DDA1011_FUZZ=ON >/dev/null
 cmake --build "$build" --target test_platform_textfile test_platform_transfer \
-  test_platform_form test_welcome_window fuzz_flag_reader fuzz_subscription_url
+  test_platform_form test_welcome_window test_welcome_skip_file fuzz_flag_reader \
+  fuzz_subscription_url
 
 step "tests under the sanitizers"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"

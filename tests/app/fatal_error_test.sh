@@ -16,16 +16,13 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/virtual_screen.sh"
 
 cp -a "$app_dir" "$work/app"
 rm "$work/app/DA1011-reader.so"
 printf '1\r\n' >"$work/app/dontshow.txt"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$display openbox >/dev/null 2>&1 & wm_pid=$!
-sleep 0.5
+start_virtual_screen
 
 log="$work/app.log"
 (cd / && DISPLAY=$display QT_QPA_PLATFORM=xcb "$work/app/DA1011" >"$log" 2>&1) & app_pid=$!

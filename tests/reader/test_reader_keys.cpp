@@ -2,6 +2,7 @@
 #include "platform/FindBar.h"
 #include "platform/FocusRing.h"
 #include "reader/QV101m.h"
+#include "support/AccessibleCheck.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 
@@ -342,12 +343,7 @@ private slots:
         QFETCH(QString, name);
         QV101m& w = QV101m::instance();
         w.ShowMaximized();
-        QObject* object = control.isEmpty() ? &w : w.findChild<QObject*>(control);
-        QVERIFY(object);
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
-        QVERIFY(accessible);
-        QCOMPARE(int(accessible->role()), role);
-        QCOMPARE(accessible->text(QAccessible::Name), name);
+        verifyAccessible(&w, control, role, name);
     }
 
     void thePagesTextReachesScreenReaders()

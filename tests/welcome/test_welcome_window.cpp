@@ -1,6 +1,7 @@
 #include "platform/FocusRing.h"
 #include "platform/PictureBox.h"
 #include "platform/Twips.h"
+#include "support/AccessibleCheck.h"
 #include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"
 #include "support/TestMain.h"
@@ -191,12 +192,7 @@ private slots:
         QFETCH(int, role);
         QFETCH(QString, name);
         QV101& w = shownWelcome();
-        QObject* object = control.isEmpty() ? &w : w.findChild<QObject*>(control);
-        QVERIFY(object);
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
-        QVERIFY(accessible);
-        QCOMPARE(int(accessible->role()), role);
-        QCOMPARE(accessible->text(QAccessible::Name), name);
+        verifyAccessible(&w, control, role, name);
     }
 
     void shrinkingStopsAtTheDesignedSizeAndMaximizingIsAllowed()
