@@ -6,17 +6,8 @@
 #   fatal_error_test.sh APP_DIR
 set -euo pipefail
 app_dir=$1
-work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "$0")/../support/virtual_screen.sh"
+with_work_folder
 
 cp -a "$app_dir" "$work/app"
 rm "$work/app/DA1011-reader.so"

@@ -5,17 +5,8 @@
 #   package_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
-work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "$0")/../support/virtual_screen.sh"
+with_work_folder
 
 (cd "$build" && cpack -G TGZ -B "$work/pack" >/dev/null) || fail "cpack failed"
 archive=$(ls "$work"/pack/DA1011-*.tar.gz)

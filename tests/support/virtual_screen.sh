@@ -1,4 +1,17 @@
-# Sourced by the test scripts that start the program on a real X server.
+# Sourced by the scripts that start the program on a real X server.
+#   with_work_folder       makes $work and, on exit, ends the program ($app_pid), the window
+#                          manager and the server and removes $work; also defines fail()
+with_work_folder() {
+  work=$(mktemp -d)
+  fail() { echo "FAIL: $*" >&2; exit 1; }
+  trap 'end_virtual_screen; rm -rf "$work"' EXIT
+}
+end_virtual_screen() {
+  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
+  [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
 #   start_virtual_screen   starts Xvfb on a free display and openbox on it; sets display,
 #                          xvfb_pid and wm_pid (the caller's clean-up ends both)
 start_virtual_screen() {
