@@ -175,13 +175,12 @@ bool ConfinedPage::allowsResource(const QUrl& url) const
 void ConfinedPage::noteUserInput()
 {
     userInput_.setRemainingTime(kUserInputValidMs);
-    userInputPending_ = true;
 }
 
 bool ConfinedPage::handOffIfClicked(const QUrl& url)
 {
     // Whatever becomes of it, this request uses up the click: one request per click.
-    const bool clicked = std::exchange(userInputPending_, false) && !userInput_.hasExpired();
+    const bool clicked = !std::exchange(userInput_, QDeadlineTimer()).hasExpired();
     if (!isHandOffScheme(url.scheme())) {
         logRefusal(QStringLiteral("refused a link of an unknown kind:"), url);
         return false;

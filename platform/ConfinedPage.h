@@ -56,8 +56,7 @@ private:
     int runDialog(QDialog& dialog);
 
     std::unique_ptr<FolderRequestFilter> filter_;
-    QDeadlineTimer userInput_{QDeadlineTimer::Forever};  // expired: no unused input
-    bool userInputPending_ = false;
+    QDeadlineTimer userInput_;  // running out after the user's last unused click; expired: none
     QList<QDeadlineTimer> recentDialogs_;
     bool dialogsSuppressed_ = false;
     QPointer<QDialog> openDialog_;

@@ -56,10 +56,10 @@ namespace {
 // Where the print dialog leaves the job options chosen on its Options and Properties pages
 // (pages per side, page set, banners, driver options) for a CUPS queue: a list of names and
 // values kept by the printer's engine under this key.
+constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
 // How long a page may take to show that its renderer is answering at all.
 constexpr int kResponsivenessWaitMs = 10'000;
-
-constexpr auto kDialogJobOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // Writes the whole document or nothing: the bytes go to a temporary file in the target's
 // folder that replaces the target only once everything is on disk. Unbuffered, so that a
@@ -151,22 +151,17 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
     // with the request outstanding. So the page is first asked for a trivial answer, and the
     // PDF is requested only once it has given one.
     QPointer<PagePrinter> self(this);
-    auto* patience = new QTimer(this);
-    patience->setSingleShot(true);
-    connect(patience, &QTimer::timeout, this, [this, patience, number = jobNumber_] {
-        patience->deleteLater();
-        if (isCurrent(number))
+    const quint64 number = jobNumber_;
+    QTimer::singleShot(qMin(timeLimitMs_, kResponsivenessWaitMs), this, [this, number] {
+        if (isCurrent(number) && answeredJob_ != number)
             complete(false, tr("The page is not responding, so it could not be printed."));
     });
-    patience->start(qMin(timeLimitMs_, kResponsivenessWaitMs));
     view_->page()->runJavaScript(
         QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-        [self, patience = QPointer<QTimer>(patience), job, use = std::move(use),
-         number = jobNumber_](const QVariant&) mutable {
-            if (!self || !self->isCurrent(number) || !patience || !patience->isActive())
+        [self, job, use = std::move(use), number](const QVariant&) mutable {
+            if (!self || !self->isCurrent(number))
                 return;
-            patience->stop();
-            patience->deleteLater();
+            self->answeredJob_ = number;
             self->requestPdf(job, std::move(use));
         });
 }

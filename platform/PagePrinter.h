@@ -61,6 +61,7 @@ private:
     QPointer<QWebEngineView> view_;
     bool busy_ = false;
     quint64 jobNumber_ = 0;
+    quint64 answeredJob_ = 0;  // the newest job whose page answered before its PDF was asked for
     int timeLimitMs_ = 120'000;
     QTimer* deadline_;
     QMetaObject::Connection rendererWatch_;
