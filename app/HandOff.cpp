@@ -1,27 +1,19 @@
 #include "app/HandOff.h"
 
-#include "platform/Errors.h"
+#include "app/ReaderWindowFactory.h"
 #include "platform/Module.h"
 
 namespace handoff {
 
-namespace {
-ShowWindow g_showReader = nullptr;
-}  // namespace
-
-void registerReaderWindow(ShowWindow show)
-{
-    g_showReader = show;
-}
-
 void showReaderWindow()
 {
-    if (!g_showReader)
-        platform::loadWebModule(QStringLiteral("DA1011-reader.so"));
-    if (!g_showReader)
-        throw platform::PlatformError(
-            platform::kErrInternal, QStringLiteral("The reader window is missing from its module"));
-    g_showReader();
+    // The plugin stays loaded for the rest of the run: its window and statics live in it.
+    static ReaderWindowFactory* factory = nullptr;
+    if (!factory) {
+        platform::prepareWebEngine();
+        factory = &platform::loadPlugin<ReaderWindowFactory>(QStringLiteral("DA1011-reader"));
+    }
+    factory->showReaderWindow();
 }
 
 }  // namespace handoff

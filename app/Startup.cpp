@@ -12,7 +12,6 @@
 
 void prepareApplication()
 {
-    Q_INIT_RESOURCE(assets);  // the pictures and icon live in this static library
     QApplication::setApplicationName(platform::Application::title());
     QApplication::setApplicationVersion(QStringLiteral(DA1011_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorvel Press"));

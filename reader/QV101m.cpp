@@ -1,6 +1,5 @@
 #include "reader/QV101m.h"
 
-#include "app/HandOff.h"
 #include "platform/Accessibility.h"
 #include "platform/AppInfo.h"
 #include "platform/BrowserView.h"
@@ -27,16 +26,6 @@ namespace {
 constexpr int kPrintCommand = 6;
 constexpr int kPromptUser = 1;
 constexpr int kCommandEnabled = 2;
-
-// Shown without modality and without an owner, maximized as designed.
-void showReader()
-{
-    QV101m::instance().ShowMaximized();
-}
-
-// Tells the welcome window's hand-off how to show this window, as soon as this code is
-// part of the process (linked in, or its module loaded).
-const bool kRegistered = (handoff::registerReaderWindow(&showReader), true);
 
 QLabel* makeCreditLabel(QWidget* parent, const QString& text, int top)
 {

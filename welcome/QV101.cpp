@@ -185,8 +185,7 @@ void QV101::StartBook()
                              kMessageTitle);
         }
     }
-    instance().Unload();
-    handoff::showReaderWindow();
+    ShowBook();
 }
 
 void QV101::Command1_Click()

@@ -50,7 +50,9 @@ protected:
 private:
     void Command1_Click();
     void Command2_Click();
+    // Unloads this window and hands over to the reader window.
     void ShowBook();
+    // Keeps the box's choice in the flag file, then hands over like ShowBook.
     void StartBook();
     void buildControls();
 

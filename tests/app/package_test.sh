@@ -62,7 +62,7 @@ grep -q libQt6WebEngineCore "/proc/$app_pid/maps" && fail "the welcome window lo
 close_and_expect_clean_end "Get Our Quorvel Weekly ezine FREE!"
 [[ ! -s "$app/dontshow.txt" ]] || fail "the flag file was written"
 
-# With the flag set, the book opens at once from the reader module beside the program.
+# With the flag set, the book opens at once from the reader plugin beside the program.
 printf '1\r\n' >"$app/dontshow.txt"
 start_until "page loaded"
 close_and_expect_clean_end "Quorvel 101"

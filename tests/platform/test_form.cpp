@@ -1,3 +1,4 @@
+#include "app/ReaderWindowFactory.h"
 #include "platform/AppInfo.h"
 #include "platform/Errors.h"
 #include "platform/Form.h"
@@ -7,6 +8,9 @@
 #include "support/TestMain.h"
 
 #include <QEventLoop>
+#include <QJsonObject>
+#include <QOpenGLContext>
+#include <QPluginLoader>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -247,16 +251,39 @@ private slots:
         QTest::qWait(0);
     }
 
-    void aModuleThatCannotBeLoadedRaisesAClearError()
+    void aPluginThatCannotBeLoadedRaisesAClearError()
     {
         try {
-            platform::loadModule(QStringLiteral("no-such-module.so"));
+            platform::loadPluginObject(QStringLiteral("no-such-plugin"), "example.none/1.0");
             QFAIL("no error raised");
         } catch (const PlatformError& error) {
             QCOMPARE(error.number(), platform::kErrFileNotFound);
             QVERIFY(error.description().startsWith(
-                QStringLiteral("no-such-module.so could not be loaded: ")));
+                QStringLiteral("no-such-plugin could not be loaded: ")));
         }
+    }
+
+    void theShippedReaderPluginOffersTheReaderWindow()
+    {
+        const QPluginLoader shipped(QStringLiteral(DA1011_APP_DIR "/DA1011-reader"));
+        QCOMPARE(shipped.metaData().value(QLatin1String("IID")).toString(),
+                 QStringLiteral(ReaderWindowFactory_iid));
+        QCOMPARE(shipped.metaData().value(QLatin1String("className")).toString(),
+                 QStringLiteral("ReaderPlugin"));
+        // Linked in, as here, the same plugin is found before any file is looked for.
+        auto& linked = platform::loadPlugin<ReaderWindowFactory>(QStringLiteral("no-such-file"));
+        QCOMPARE(dynamic_cast<QObject&>(linked).metaObject()->className(), "ReaderPlugin");
+    }
+
+    // The web engine needs the application-wide shared graphics context; the program sets it
+    // up through Qt's own (private) function, which must keep taking effect.
+    void theWebEngineGetsItsSharedGraphicsContext()
+    {
+        platform::prepareWebEngine();
+        QOpenGLContext* shared = QOpenGLContext::globalShareContext();
+        QVERIFY2(shared, "qt_gl_set_global_share_context no longer sets the shared context");
+        platform::prepareWebEngine();
+        QCOMPARE(QOpenGLContext::globalShareContext(), shared);
     }
 
     void theApplicationFolderHasNoTrailingSeparator()
