@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Makes a local print queue whose jobs land in a file, for tests that print for real.
-# Starts the CUPS scheduler when it is not running (no systemd needed), then adds the
-# queue unless it is already there. Safe to run any number of times; needs root.
+# A local print queue whose jobs land in a file, for tests that print for real; CTest runs
+# it before and after those tests.
+#   cups-test-queue.sh add     starts the CUPS scheduler when it is not running (no systemd
+#                              needed), then adds the queue unless it is already there
+#   cups-test-queue.sh remove  removes the queue and its output file
+# Both are safe to run any number of times. They need root, and exit with 77 (skipped)
+# without it.
 #
-# Prints two lines on success:
-#   queue=<queue name>
-#   output=<file each finished job is written to (the last job replaces it)>
-#
-# Environment: DA1011_TEST_QUEUE (queue name), DA1011_TEST_QUEUE_DIR (output folder).
+# Environment: DA1011_TEST_QUEUE (queue name), DA1011_TEST_QUEUE_DIR (output folder); each
+# finished job is written to <folder>/<queue name>.pdf, the last job replacing the one before.
 set -euo pipefail
 
 queue=${DA1011_TEST_QUEUE:-DA1011-test}
@@ -18,7 +19,19 @@ files_conf=/etc/cups/cups-files.conf
 
 fail() { echo "cups-test-queue: $*" >&2; exit 1; }
 
-[[ $(id -u) -eq 0 ]] || fail "must run as root (it changes the scheduler's configuration)"
+if [[ $(id -u) -ne 0 ]]; then
+  echo "cups-test-queue: skipped: only root may change the scheduler's configuration" >&2
+  exit 77
+fi
+case ${1:-add} in
+  add) ;;
+  remove)
+    lpstat -r 2>/dev/null | grep -q 'is running' && lpadmin -x "$queue" 2>/dev/null || true
+    rm -f "$output"
+    echo "removed $queue"
+    exit 0 ;;
+  *) fail "usage: $0 add|remove" ;;
+esac
 for tool in cupsd lpadmin lpstat cupsenable cupsaccept; do
   command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh test"
 done
@@ -74,5 +87,4 @@ fi
 cupsenable "$queue"
 cupsaccept "$queue"
 
-echo "queue=$queue"
-echo "output=$output"
+echo "$queue ready; its jobs land in $output"

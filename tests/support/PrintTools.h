@@ -55,8 +55,8 @@ inline int pdfPages(const QString& pdf)
     return pages.isEmpty() ? -1 : pages.toInt();
 }
 
-// The local queue whose jobs land in a file, set up once per test process by the project's
-// script. problem is empty when the queue is ready.
+// The local queue whose jobs land in a file, which CTest sets up for the tests that ask for
+// it and names in the environment. problem is empty when the queue is ready.
 struct TestQueue {
     QString name;
     QString output;
@@ -66,20 +66,14 @@ struct TestQueue {
     {
         static const TestQueue queue = [] {
             TestQueue q;
-            const ToolRun run
-                = runTool("bash", {QStringLiteral(DA1011_CUPS_TEST_QUEUE_SCRIPT)}, 60000);
-            const QRegularExpression name(QStringLiteral("^queue=(.+)$"),
-                                          QRegularExpression::MultilineOption);
-            const QRegularExpression output(QStringLiteral("^output=(.+)$"),
-                                            QRegularExpression::MultilineOption);
-            if (run.exitCode == 0) {
-                q.name = name.match(run.out).captured(1).trimmed();
-                q.output = output.match(run.out).captured(1).trimmed();
-            }
-            if (q.name.isEmpty() || q.output.isEmpty())
-                q.problem = QStringLiteral("the CUPS test queue could not be set up (%1): %2")
-                                .arg(run.exitCode)
-                                .arg(run.err.trimmed());
+            q.name = qEnvironmentVariable("DA1011_TEST_QUEUE");
+            q.output = qEnvironmentVariable("DA1011_TEST_QUEUE_DIR") + QLatin1Char('/') + q.name
+                + QStringLiteral(".pdf");
+            if (q.name.isEmpty())
+                q.problem = QStringLiteral("no test queue named; run this test through ctest");
+            else if (!runTool("lpstat", {"-v", q.name}).out.contains(q.output))
+                q.problem = QStringLiteral("the print queue %1 is not set up (it needs root)")
+                                .arg(q.name);
             return q;
         }();
         return queue;
