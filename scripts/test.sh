@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Installs what is missing, then builds and runs each set of checks by its CMake preset:
+# clang-format and clang-tidy, the sanitizer tests, bounded fuzzing, and every test headless
+# (whose summary comes last). DA1011_FUZZ_SECONDS sets the seconds per fuzzer (30).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
-"$root/scripts/build.sh"
-# Sanitizers, fuzzing, clang-format and clang-tidy first; the full suite's summary comes last.
-"$root/scripts/hardening.sh" "${DA1011_FUZZ_SECONDS:-30}"
-export QT_QPA_PLATFORM=offscreen
-[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
-cd "$root/build"
-ctest --output-on-failure --timeout 600
+cd "$root"
+cmake --preset fuzz -DDA1011_FUZZ_SECONDS="${DA1011_FUZZ_SECONDS:-30}" >/dev/null
+for preset in tidy asan fuzz default; do
+  printf '\n== %s\n' "$preset"
+  cmake --workflow --preset "$preset"
+done
