@@ -275,6 +275,8 @@ def main():
     ap.add_argument("--ours-welcome", required=True, help="DA1011 in a folder with an empty flag file")
     ap.add_argument("--ours-reader", required=True, help="DA1011 in a folder with '1' in the flag file")
     ap.add_argument("--minimal-window", required=True)
+    ap.add_argument("--linked-welcome",
+                    help="for reference: DA1011 with the reader linked in, empty flag file")
     ap.add_argument("--minimal-webview", required=True)
     ap.add_argument("--page", required=True, help="start.html for the minimal web view")
     ap.add_argument("--workdir", required=True)
@@ -306,13 +308,15 @@ def main():
     mini_view = [args.minimal_webview, args.page]
 
     mini_controls = [args.minimal_window, "--controls"]
-    raw = {"a": {"ours": [], "minimal": [], "controls": []}, "b": {"ours": [], "minimal": []},
+    raw = {"a": {"ours": [], "minimal": [], "controls": [], "linked": []}, "b": {"ours": [], "minimal": []},
            "c": {"ours": [], "minimal": []}, "welcome_helpers": []}
 
     # (a) process start to the first window shown ----------------------------------------
     say("(a) start to welcome window shown vs minimal window (1 warm-up each, not counted)")
     attempt("a warm-up ours", cmd=ours_welcome, milestone="welcome window shown")
     attempt("a warm-up minimal", cmd=mini_window, milestone="shown")
+    if args.linked_welcome:
+        attempt("a warm-up linked", cmd=[args.linked_welcome], milestone="welcome window shown")
     for i in range(n):
         r = attempt(f"a ours run {i + 1}", cmd=ours_welcome, milestone="welcome window shown",
                     linger=args.watch, watch_tree=True)
@@ -324,8 +328,13 @@ def main():
         raw["a"]["minimal"].append(m["milestone_ms"])
         raw["a"]["controls"].append(
             attempt(f"a controls run {i + 1}", cmd=mini_controls, milestone="shown")["milestone_ms"])
+        linked = ""
+        if args.linked_welcome:
+            raw["a"]["linked"].append(attempt(f"a linked run {i + 1}", cmd=[args.linked_welcome],
+                                              milestone="welcome window shown")["milestone_ms"])
+            linked = f"   reader linked in {raw['a']['linked'][-1]:7.1f} ms"
         say(f"  run {i + 1}/{n}: ours {r['milestone_ms']:7.1f} ms   minimal {m['milestone_ms']:7.1f} ms"
-            f"   descendants of ours: {len(others)} (web engine helpers: {len(helpers)})")
+            f"{linked}   descendants of ours: {len(others)} (web engine helpers: {len(helpers)})")
 
     # (b) process start to the first page loaded -----------------------------------------
     say("(b) start to page loaded vs minimal web view (1 warm-up each, not counted)")
@@ -382,6 +391,11 @@ def main():
         raw["a"]["minimal"], "ms", None)
     row("  (info) welcome window vs minimal window with controls", raw["a"]["ours"],
         raw["a"]["controls"], "ms", None)
+    if raw["a"]["linked"]:
+        row("  (info) the same with the reader linked in, not a plugin", raw["a"]["linked"],
+            raw["a"]["minimal"], "ms", None)
+        row("  (info) welcome window, plugin vs linked in", raw["a"]["ours"], raw["a"]["linked"],
+            "ms", None)
     row("(b) start -> page loaded", raw["b"]["ours"], raw["b"]["minimal"], "ms", 1.15)
     row("(c) peak PSS, process tree", [x["pss"] / 1024 for x in raw["c"]["ours"]],
         [x["pss"] / 1024 for x in raw["c"]["minimal"]], "MiB", 1.1)

@@ -77,7 +77,8 @@ trap 'exit 130' INT TERM
 if [ "$do_build" = 1 ]; then
   [ -f "$build/CMakeCache.txt" ] || die "no configured build in $build (run cmake first)"
   echo "== building print_harness"
-  cmake --build "$build" --target print_harness >"$work/build.log" 2>&1 \
+  { cmake -DDA1011_BUILD_BENCHMARKS=ON "$build" && cmake --build "$build" --target print_harness; } \
+    >"$work/build.log" 2>&1 \
     || { tail -30 "$work/build.log" >&2; die "build failed"; }
 fi
 harness=$build/bench/print_harness

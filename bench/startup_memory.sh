@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up time and memory of DA1011 against the smallest Qt programs doing the same:
-#   (a) process start -> welcome window shown, vs a plain QWidget window
+#   (a) process start -> welcome window shown, vs a plain QWidget window (and, for reference,
+#       vs the program with its reader linked in rather than loaded as a plugin)
 #   (b) process start -> first page loaded (flag file "1"), vs a bare QWebEngineView
 #   (c) peak memory of the whole process tree while reading, vs the same bare view
 # and a check that the welcome path starts no web engine helper process.
@@ -34,7 +35,7 @@ while [ $# -gt 0 ]; do
     --offscreen) platform=offscreen; shift ;;
     --no-build) do_build=0; shift ;;
     --json) json=${2:?}; shift 2 ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) die "unknown argument: $1 (try --help)" ;;
   esac
 done
@@ -42,21 +43,16 @@ done
 [[ $timeout =~ ^[0-9]+([.][0-9]+)?$ ]] || die "timeout must be a number of seconds: $timeout"
 command -v python3 >/dev/null || die "python3 is needed"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/da1011-bench.XXXXXX")
-xvfb_pid= wm_pid=
-cleanup() {
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/tests/support/virtual_screen.sh"
+with_work_folder
 trap 'exit 130' INT TERM
 
 if [ "$do_build" = 1 ]; then
   [ -f "$build/CMakeCache.txt" ] || die "no configured build in $build (run cmake first)"
   echo "== building"
-  cmake --build "$build" --target DA1011 minimal_window minimal_webview >"$work/build.log" 2>&1 \
+  { cmake -DDA1011_BUILD_BENCHMARKS=ON "$build" &&
+    cmake --build "$build" --target DA1011 minimal_window minimal_webview DA1011-linked; } \
+    >"$work/build.log" 2>&1 \
     || { tail -30 "$work/build.log" >&2; die "build failed"; }
 fi
 app=$build/app
@@ -69,6 +65,12 @@ cp -a "$app" "$work/welcome"
 cp -a "$app" "$work/reader"
 : >"$work/welcome/dontshow.txt"
 printf '1' >"$work/reader/dontshow.txt"
+# For reference, the welcome window of the program with its reader linked in.
+linked=()
+if [ -x "$build/bench/DA1011-linked" ]; then
+  cp "$build/bench/DA1011-linked" "$work/welcome/"
+  linked=(--linked-welcome "$work/welcome/DA1011-linked")
+fi
 
 # Both programs get the same, private, per-user folders.
 mkdir -p "$work/runtime" "$work/cache" "$work/config" "$work/data"
@@ -77,31 +79,11 @@ export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=
 
 if [ "$platform" = xcb ]; then
   command -v Xvfb >/dev/null || die "Xvfb is needed (apt-get install xvfb), or use --offscreen"
-  display=
-  for n in $(seq 90 199); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-  done
-  [ -n "$display" ] || die "no free X display number"
-  Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
-  [ -e "/tmp/.X11-unix/X$display" ] || { cat "$work/xvfb.log" >&2; die "Xvfb did not start"; }
-  export DISPLAY=:$display
+  start_virtual_screen 1920x1080x24
+  export DISPLAY=$display
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
-  desktop="Xvfb :$display 1920x1080x24"
-  if command -v openbox >/dev/null; then
-    openbox >"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    # Wait for the window manager to claim the screen, so that maximising works from run 1.
-    for _ in $(seq 100); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-      sleep 0.05
-    done
-    desktop="$desktop + openbox"
-  else
-    desktop="$desktop (no window manager)"
-  fi
+  desktop="Xvfb $display 1920x1080x24 + openbox"
 else
   export QT_QPA_PLATFORM=offscreen
   desktop="Qt offscreen platform"
@@ -120,7 +102,7 @@ echo
 set +e
 python3 "$here/measure.py" --runs "$runs" --timeout "$timeout" --workdir "$work" \
   --ours-welcome "$work/welcome/DA1011" --ours-reader "$work/reader/DA1011" \
-  --minimal-window "$build/bench/minimal_window" --minimal-webview "$build/bench/minimal_webview" \
+  "${linked[@]}" --minimal-window "$build/bench/minimal_window" --minimal-webview "$build/bench/minimal_webview" \
   --page "$work/reader/start.html" ${json:+--json "$json"}
 status=$?
 set -e

@@ -12,13 +12,15 @@ end_virtual_screen() {
   [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
 }
 
-#   start_virtual_screen   starts Xvfb on a free display and openbox on it; sets display,
-#                          xvfb_pid and wm_pid (the caller's clean-up ends both)
+#   start_virtual_screen [WxHxD]
+#                          starts Xvfb (1280x800x24 unless given) on a free display and
+#                          openbox on it; sets display, xvfb_pid and wm_pid (the caller's
+#                          clean-up ends both)
 start_virtual_screen() {
   # The server picks a free display number itself, so parallel runs never share one.
   local display_fd number
   exec {display_fd}<> <(:)
-  Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd "$display_fd" -screen 0 "${1:-1280x800x24}" -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   read -r -t 10 number <&"$display_fd" || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
   exec {display_fd}<&-
@@ -26,5 +28,9 @@ start_virtual_screen() {
   for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
   DISPLAY=$display openbox >/dev/null 2>&1 &
   wm_pid=$!
-  sleep 0.5
+  # Windows mapped before the window manager has claimed the screen are not maximised.
+  for _ in $(seq 100); do
+    DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+  done
 }
