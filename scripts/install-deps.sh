@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that DA1011 needs and that are missing.
 #   install-deps.sh run   what building and running the program needs
-#   install-deps.sh test  that, plus what the test suite and its hardening checks need
+#   install-deps.sh test  that, plus what the test suite, the sanitizer and fuzzing builds and
+#                         the static checks need
 #   install-deps.sh screenshots  that, plus what the README's screenshots need
 #   install-deps.sh accessibility  what running, plus what scripts/accessibility-check.sh needs
 set -euo pipefail

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A fatal error is always shown and ends the program with a non-zero exit code: with the
-# flag set and the reader module missing, the last-resort message must stay on screen until
+# flag set and the reader plugin missing, the last-resort message must stay on screen until
 # the user closes it, the program must then end with exit code 1, and the flag file must
 # keep its bytes.
 #   fatal_error_test.sh APP_DIR
