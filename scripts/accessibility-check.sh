@@ -12,18 +12,14 @@ if [[ -z "${DA1011_A11Y_SESSION:-}" ]]; then
   exec env DA1011_A11Y_SESSION=1 dbus-run-session -- bash "$0" "$@"
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
+source "$root/tests/support/virtual_screen.sh"
+with_work_folder
 cp -r "$root/build/app" "$work/app"
 : >"$work/app/dontshow.txt"
 
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & pids+=($!)
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
+start_virtual_screen
+export DISPLAY=$display
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & helper_pids+=($!)
 sleep 1
 for flag in IsEnabled ScreenReaderEnabled; do
   dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
@@ -31,7 +27,7 @@ for flag in IsEnabled ScreenReaderEnabled; do
     variant:boolean:true >/dev/null
 done
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
-QT_QPA_PLATFORM=xcb "$work/app/DA1011" >"$work/log" 2>&1 & pids+=($!)
+QT_QPA_PLATFORM=xcb "$work/app/DA1011" >"$work/log" 2>&1 & app_pid=$!
 
 cat >"$work/tree.py" <<'PY'
 import subprocess

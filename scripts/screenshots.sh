@@ -6,17 +6,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" screenshots
 "$root/scripts/build.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
+source "$root/tests/support/virtual_screen.sh"
+with_work_folder
 
 cp -r "$root/build/app" "$work/app"
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & pids+=($!)
-sleep 0.5
+start_virtual_screen
+export DISPLAY=$display
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 export QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="da1011.startup.info=true"
 

@@ -1,15 +1,18 @@
 # Sourced by the scripts that start the program on a real X server.
-#   with_work_folder       makes $work and, on exit, ends the program ($app_pid), the window
-#                          manager and the server and removes $work; also defines fail()
+#   with_work_folder       makes $work and, on exit, ends the program ($app_pid), any other
+#                          processes the caller started ($helper_pids), the window manager
+#                          and the server, and removes $work; also defines fail()
 with_work_folder() {
   work=$(mktemp -d)
+  helper_pids=()
   fail() { echo "FAIL: $*" >&2; exit 1; }
   trap 'end_virtual_screen; rm -rf "$work"' EXIT
 }
 end_virtual_screen() {
-  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n ${wm_pid:-} ]] && kill "$wm_pid" 2>/dev/null || true
-  [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
+  local pid
+  for pid in ${app_pid:-} "${helper_pids[@]}" ${wm_pid:-} ${xvfb_pid:-}; do
+    kill "$pid" 2>/dev/null || true
+  done
 }
 
 #   start_virtual_screen [WxHxD]
