@@ -28,7 +28,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kPrintCommand = 6;
 // How long a print request waits for a page that is still loading before it prints what the
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
@@ -54,11 +53,11 @@ private:
     bool& flag_;
 };
 
-void checkCommand(int command)
+void checkCommand(BrowserCommand command)
 {
-    if (command != kPrintCommand)
+    if (command != BrowserCommand::Print)
         throw PlatformError(kErrInvalidPropertyValue,
-                            QStringLiteral("Command %1 is not supported").arg(command));
+                            QStringLiteral("Command %1 is not supported").arg(int(command)));
 }
 
 // Settles, before the web engine starts, what no page may do through a back door the request
@@ -247,13 +246,13 @@ void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
     }
 }
 
-int BrowserView::QueryStatusWB(int command) const
+CommandStatus BrowserView::QueryStatusWB(BrowserCommand command) const
 {
     checkCommand(command);
-    constexpr int kSupported = 1;
-    constexpr int kEnabled = 2;
     const bool jobRunning = promptOpen_ || printer_->busy();
-    return kSupported | (navigated_ && !jobRunning ? kEnabled : 0);
+    CommandStatus status = CommandState::Supported;
+    status.setFlag(CommandState::Enabled, navigated_ && !jobRunning);
+    return status;
 }
 
 QPrinter& BrowserView::printSettings()
@@ -267,7 +266,7 @@ QPrinter& BrowserView::printSettings()
     return *settings_;
 }
 
-void BrowserView::ExecWB(int command, int)
+void BrowserView::ExecWB(BrowserCommand command, CommandOption)
 {
     checkCommand(command);
     if (!navigated_)

@@ -71,7 +71,7 @@ Form::Form()
 
 Form::~Form()
 {
-    if (mousePointer_ == 11)
+    if (mousePointer_ == MousePointer::Hourglass)
         QGuiApplication::restoreOverrideCursor();
     FormRegistry::instance().noteDestroyed(this);
 }
@@ -105,7 +105,7 @@ void Form::Unload()
     if (!loaded_)
         return;
     loaded_ = false;
-    setMousePointer(0);
+    setMousePointer(MousePointer::Default);
     hide();
     FormRegistry::instance().noteUnloaded(this);
     // Not deleteLater() at once: a modal loop inside the running handler (a print job, a
@@ -116,12 +116,14 @@ void Form::Unload()
     });
 }
 
-void Form::setMousePointer(int pointer)
+void Form::setMousePointer(MousePointer pointer)
 {
     // An override cursor, so that the text boxes' own I-beam gives way to the hourglass too.
-    if (pointer == 11 && mousePointer_ != 11)
+    const bool hourglass = pointer == MousePointer::Hourglass;
+    const bool hadHourglass = mousePointer_ == MousePointer::Hourglass;
+    if (hourglass && !hadHourglass)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (pointer != 11 && mousePointer_ == 11)
+    else if (!hourglass && hadHourglass)
         QGuiApplication::restoreOverrideCursor();
     mousePointer_ = pointer;
 }

@@ -39,6 +39,9 @@ private:
     QList<QPointer<QWidget>> alive_;
 };
 
+// The mouse pointer over a form's window.
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
 // A top-level window with the life of a form, in the platform's dialog font and with the
 // application's icon: it is loaded (Form_Load) before it is first
 // shown, unloading takes it off the screen at once while the object stays valid until the
@@ -54,9 +57,8 @@ public:
     void ShowMaximized();
     void Unload();
 
-    // 11 shows the hourglass over the window, 0 the default pointer.
-    int mousePointer() const { return mousePointer_; }
-    void setMousePointer(int pointer);
+    MousePointer mousePointer() const { return mousePointer_; }
+    void setMousePointer(MousePointer pointer);
 
     // Outer size in twips, frame and title bar included.
     float outerWidthTwips() const;
@@ -90,7 +92,7 @@ private:
     void connectClick(QAbstractButton* button, std::function<void()> handler);
 
     bool loaded_ = false;
-    int mousePointer_ = 0;
+    MousePointer mousePointer_ = MousePointer::Default;
 };
 
 // The one process-wide instance of a form: created and loaded on first reference, and

@@ -24,9 +24,9 @@ using platform::placeInTwips;
 
 namespace {
 
-constexpr int kPrintCommand = 6;
-constexpr int kPromptUser = 1;
-constexpr int kCommandEnabled = 2;
+using platform::BrowserCommand;
+using platform::CommandOption;
+using platform::CommandState;
 
 // Shown without modality and without an owner, maximized as designed.
 void showReader()
@@ -196,12 +196,13 @@ void QV101m::Command2_Click()
 void QV101m::Command3_Click()
 {
     platform::ErrorTrap trap;
-    int status = 0;
-    trap.attempt([&] { status = WebBrowser1->QueryStatusWB(kPrintCommand); });
+    platform::CommandStatus status;
+    trap.attempt([&] { status = WebBrowser1->QueryStatusWB(BrowserCommand::Print); });
     if (trap.number() != 0)
         return;
-    if (status & kCommandEnabled) {
-        trap.attempt([this] { WebBrowser1->ExecWB(kPrintCommand, kPromptUser); });
+    if (status.testFlag(CommandState::Enabled)) {
+        trap.attempt(
+            [this] { WebBrowser1->ExecWB(BrowserCommand::Print, CommandOption::PromptUser); });
         return;
     }
     trap.attempt([] {

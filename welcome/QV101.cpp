@@ -199,19 +199,19 @@ void QV101::Command1_Click()
         platform::MsgBox(QStringLiteral("You Forgot to enter your email address"), kMessageTitle);
         return;
     }
-    setMousePointer(11);
+    setMousePointer(platform::MousePointer::Hourglass);
     const QString url = subscriptionUrl(subscriptionBase(), Text2->text(), Text1->text());
     try {
         Inet1.OpenURL(url);
     } catch (const platform::PlatformError& error) {
-        setMousePointer(0);
+        setMousePointer(platform::MousePointer::Default);
         platform::MsgBox(QStringLiteral("Sorry, your subscription could not be sent (%1). Please "
                                         "check your Internet connection and try again.")
                              .arg(error.description()),
                          kMessageTitle);
         return;
     }
-    setMousePointer(0);
+    setMousePointer(platform::MousePointer::Default);
     StartBook();
 }
 

@@ -15,6 +15,7 @@
 using platform::ErrorTrap;
 using platform::Form;
 using platform::FormSlot;
+using platform::MousePointer;
 using platform::PlatformError;
 
 namespace {
@@ -235,13 +236,13 @@ private slots:
     {
         FormSlot<ProbeForm> slot;
         Form& form = slot.get();
-        form.setMousePointer(11);
-        QCOMPARE(form.mousePointer(), 11);
+        form.setMousePointer(MousePointer::Hourglass);
+        QCOMPARE(form.mousePointer(), MousePointer::Hourglass);
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        form.setMousePointer(0);
+        form.setMousePointer(MousePointer::Default);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        form.setMousePointer(11);
+        form.setMousePointer(MousePointer::Hourglass);
         form.Unload();  // an unloaded window leaves no hourglass behind
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QTest::qWait(0);

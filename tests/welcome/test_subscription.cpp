@@ -119,7 +119,7 @@ private slots:
         });
         routeThroughLoopback(*server_);
         QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
-        int pointerDuring = -1;
+        auto pointerDuring = platform::MousePointer::Default;
         Qt::CursorShape shapeDuring = Qt::ArrowCursor;
         QTimer::singleShot(150, this, [&] {
             if (QV101* live = QV101::loadedInstance())
@@ -128,7 +128,7 @@ private slots:
                 shapeDuring = QGuiApplication::overrideCursor()->shape();
         });
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(pointerDuring, 11);
+        QCOMPARE(pointerDuring, platform::MousePointer::Hourglass);
         QCOMPARE(shapeDuring, Qt::WaitCursor);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(w.Text1->text(), QStringLiteral("Ann"));
         QCOMPARE(w.Text2->text(), QStringLiteral("a@b.example"));
         QCOMPARE(w.Check1->checkState(), Qt::Checked);
-        QCOMPARE(w.mousePointer(), 0);
+        QCOMPARE(w.mousePointer(), platform::MousePointer::Default);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QCOMPARE(folder_->read("dontshow.txt"), before);
         QVERIFY(!readerLoaded());
