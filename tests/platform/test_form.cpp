@@ -182,7 +182,8 @@ private slots:
     void theDefaultLastResortShowsTheErrorAndEndsTheProcess()
     {
         ModalWatcher watcher;
-        platform::Handler::run([] { throw PlatformError(75, "Path/File access error"); });
+        platform::Handler::run(
+            [] { throw PlatformError(platform::kErrPathFileAccess, "Path/File access error"); });
         QVERIFY(platform::Application::exitRequested());
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen().first().title, QStringLiteral("DA1011"));
@@ -201,10 +202,12 @@ private slots:
         QCOMPARE(trap.number(), 0);
         QStringList done;
         trap.attempt([&] { done << "a"; });
-        trap.attempt([&] { throw PlatformError(380, "Invalid property value"); });
+        trap.attempt([&] {
+            throw PlatformError(platform::kErrInvalidPropertyValue, "Invalid property value");
+        });
         trap.attempt([&] { done << "c"; });
         QCOMPARE(done, (QStringList{"a", "c"}));
-        QCOMPARE(trap.number(), 380);
+        QCOMPARE(trap.number(), platform::kErrInvalidPropertyValue);
         ErrorTrap rearmed;
         QCOMPARE(rearmed.number(), 0);
     }

@@ -206,7 +206,7 @@ void TestPagePrinter::isBusyUntilTheJobEnds()
         printer.print(*other);
         QFAIL("a second job was started while the first was running");
     } catch (const platform::PlatformError& error) {
-        QCOMPARE(error.number(), int(platform::kErrPrintFailed));
+        QCOMPARE(error.number(), platform::kErrPrintFailed);
         QVERIFY(!error.description().isEmpty());
     }
 
