@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -40,18 +41,6 @@ const char* const kPageNotShown
     = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Page not shown</title></head>"
       "<body style=\"font-family: sans-serif; margin: 2em\"><h1>This page could not be shown.</h1>"
       "<p>It stopped working several times in a row.</p></body></html>";
-
-// Marks the view busy for the life of a print request.
-class BusyFlag {
-public:
-    explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyFlag() { flag_ = false; }
-    BusyFlag(const BusyFlag&) = delete;
-    BusyFlag& operator=(const BusyFlag&) = delete;
-
-private:
-    bool& flag_;
-};
 
 void checkCommand(BrowserCommand command)
 {
@@ -274,7 +263,7 @@ void BrowserView::ExecWB(BrowserCommand command, CommandOption)
     if (promptOpen_ || printer_->busy())
         throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
     {
-        const BusyFlag busy(promptOpen_);
+        const QScopedValueRollback promptOpen(promptOpen_, true);
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());

@@ -3,9 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class QAbstractButton;
 
@@ -59,6 +61,14 @@ public:
 
     MousePointer mousePointer() const { return mousePointer_; }
     void setMousePointer(MousePointer pointer);
+    // Does the work under the hourglass; the default pointer is back as soon as the work has
+    // returned or failed, before anything that follows is shown.
+    template <class Work> void withHourglass(Work&& work)
+    {
+        setMousePointer(MousePointer::Hourglass);
+        const auto back = qScopeGuard([this] { setMousePointer(MousePointer::Default); });
+        std::forward<Work>(work)();
+    }
 
     // Outer size in twips, frame and title bar included.
     float outerWidthTwips() const;

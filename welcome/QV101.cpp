@@ -199,19 +199,17 @@ void QV101::Command1_Click()
         platform::MsgBox(QStringLiteral("You Forgot to enter your email address"), kMessageTitle);
         return;
     }
-    setMousePointer(platform::MousePointer::Hourglass);
-    const QString url = subscriptionUrl(subscriptionBase(), Text2->text(), Text1->text());
     try {
-        Inet1.OpenURL(url);
+        withHourglass([this] {
+            Inet1.OpenURL(subscriptionUrl(subscriptionBase(), Text2->text(), Text1->text()));
+        });
     } catch (const platform::PlatformError& error) {
-        setMousePointer(platform::MousePointer::Default);
         platform::MsgBox(QStringLiteral("Sorry, your subscription could not be sent (%1). Please "
                                         "check your Internet connection and try again.")
                              .arg(error.description()),
                          kMessageTitle);
         return;
     }
-    setMousePointer(platform::MousePointer::Default);
     StartBook();
 }
 
