@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
+#include "platform/Trace.h"
 #include "platform/Twips.h"
 
 #include <QAbstractButton>
@@ -158,6 +159,22 @@ void Form::nameControls(std::initializer_list<std::pair<QObject*, const char*>> 
 {
     for (const auto& [control, name] : controls)
         control->setObjectName(QLatin1String(name));
+}
+
+void Form::setFirstFocus(QWidget* control, const char* milestone)
+{
+    firstFocus_ = control;
+    firstShownMilestone_ = milestone;
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!firstShownMilestone_)
+        return;
+    if (firstFocus_)
+        firstFocus_->setFocus(Qt::OtherFocusReason);
+    traceMilestone(std::exchange(firstShownMilestone_, nullptr));
 }
 
 void Form::closeEvent(QCloseEvent* event)

@@ -92,17 +92,24 @@ protected:
     // Gives each control its name, so it can be found by name like the window's own fields.
     static void nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls);
 
+    // The control that has the focus when the window is first shown, and the start-up
+    // milestone traced then. Later showings leave the focus where the user put it.
+    void setFirstFocus(QWidget* control, const char* milestone);
+
     virtual void Form_Load() { }
     virtual void Form_Resize() { }
 
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void connectClick(QAbstractButton* button, std::function<void()> handler);
 
     bool loaded_ = false;
     MousePointer mousePointer_ = MousePointer::Default;
+    QPointer<QWidget> firstFocus_;
+    const char* firstShownMilestone_ = nullptr;
 };
 
 // The one process-wide instance of a form: created and loaded on first reference, and

@@ -45,7 +45,6 @@ public:
 
 protected:
     void Form_Load() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Command1_Click();
@@ -53,6 +52,4 @@ private:
     void ShowBook();
     void StartBook();
     void buildControls();
-
-    bool focusPlaced_ = false;
 };
