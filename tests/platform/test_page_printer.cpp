@@ -4,13 +4,16 @@
 #include "support/PrintTools.h"
 #include "support/TestMain.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPageRanges>
-#include <QPrintEngine>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -498,12 +501,28 @@ void TestPagePrinter::queueGetsTheDialogsJobOptions()
     PagePrinter printer(view_.get());
     QPrinter settings(QPrinter::HighResolution);
     settings.setPrinterName(queue_);
+    {
+        // "Page set: Odd Pages" on the real dialog's Options page, then "Print".
+        QPrintDialog dialog(&settings);
+        auto* pageSet = dialog.findChild<QComboBox*>(QStringLiteral("pageSetCombo"));
+        QVERIFY(pageSet && pageSet->isEnabled());
+        pageSet->setCurrentIndex(pageSet->findText(QStringLiteral("Odd Pages")));
+        QCOMPARE(pageSet->currentText(), QStringLiteral("Odd Pages"));
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    const QStringList options = PagePrinter::dialogJobOptions(settings);
+    const qsizetype pageSet = options.indexOf(QStringLiteral("page-set"));
+    QVERIFY2(pageSet >= 0 && pageSet % 2 == 0 && options.value(pageSet + 1) == "odd",
+             qPrintable("Qt no longer keeps the print dialog's job options where PagePrinter "
+                        "reads them, so choices such as odd pages never reach the printer; "
+                        "read: ["
+                        + options.join(", ") + "]"));
     QPageRanges ranges;
     ranges.addRange(1, 4);
     choosePages(settings, ranges);
-    // What the dialog's Options page records for "Page set: odd pages".
-    settings.printEngine()->setProperty(QPrintEngine::PrintEnginePropertyKey(0xfe00),
-                                        QStringList{"page-set", "odd"});
 
     const Outcome outcome = printAndWait(printer, settings);
     QVERIFY2(outcome.ok, qPrintable(outcome.description));
