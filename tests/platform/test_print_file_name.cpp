@@ -112,8 +112,7 @@ private slots:
         // "Print to File" and its folder are offered again; then a printer is chosen.
         answer = [&](QPrintDialog* prompt) {
             if (queue.problem.isEmpty())
-                promptPrinters(prompt)->setCurrentIndex(
-                    promptPrinters(prompt)->findText(queue.name));
+                choosePrinter(prompt, queue.name);
         };
         view.ExecWB(BrowserCommand::Print, CommandOption::PromptUser);
         QCOMPARE(seen.size(), 2);
