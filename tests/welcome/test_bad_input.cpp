@@ -29,15 +29,6 @@ class BadInputTest : public QObject {
 
     std::optional<WelcomeRig> rig_;
 
-    void expectWelcomeShownAndFileKept(const QByteArray& bytes)
-    {
-        QV101& w = QV101::instance();
-        QVERIFY(w.isLoaded());
-        QCOMPARE(w.Label2->text(), QV101::kLabel2Text);
-        QVERIFY(!readerLoaded());
-        QCOMPARE(rig_->folder.read("dontshow.txt"), bytes);
-    }
-
 private slots:
     void init() { rig_.emplace(); }
     void cleanup()
@@ -64,27 +55,6 @@ private slots:
         QVERIFY(!readerLoaded());
         QCOMPARE(QFileInfo(rig_->folder.file("dontshow.txt")).size(),
                  qint64{100} * 1024 * 1024 + 5);
-    }
-
-    void oddFlagFilesShowTheWelcomeWindowAndStayAsTheyWere_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QByteArray binary;
-        for (int i = 0; i < 256; ++i)
-            binary.append(static_cast<char>(i));
-        QTest::newRow("binary bytes") << binary;
-        QTest::newRow("only commas") << QByteArray(",,,,,,");
-        QTest::newRow("unterminated quote") << QByteArray("\"0, 1\r\n");
-        QTest::newRow("NULs") << QByteArray(16, '\0');
-        QTest::newRow("1 in another encoding") << QByteArray("\xff\xfe"
-                                                             "1\0\r\0\n\0",
-                                                             8);
-    }
-    void oddFlagFilesShowTheWelcomeWindowAndStayAsTheyWere()
-    {
-        QFETCH(QByteArray, bytes);
-        rig_->folder.write("dontshow.txt", bytes);
-        expectWelcomeShownAndFileKept(bytes);
     }
 
     void aFolderOrAPipeInPlaceOfTheFlagFileShowsTheWelcomeWindow()
