@@ -245,24 +245,25 @@ private slots:
         QCOMPARE(w.Command3->geometry(), panelBefore);
     }
 
-    void aRefusedWidthKeepsTheOldWidthWhileTheHeightIsStillSet()
+    void aRefusedExtentIsKeptWhileTheOtherIsStillSet_data()
     {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        // Narrower than the picture plus 500, or lower than 700: a negative extent.
+        QTest::newRow("width refused") << 1500 << 6000;
+        QTest::newRow("height refused") << 7995 << 600;
+    }
+    void aRefusedExtentIsKeptWhileTheOtherIsStillSet()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
         QV101m& w = QV101m::instance();
         resizeOuter(w, 9000, 7500);
         const float oldWidth = w.WebBrowser1->Width();
-        resizeOuter(w, 1500, 6000);  // narrower than the picture plus 500: a negative width
-        QCOMPARE(w.WebBrowser1->Width(), oldWidth);
-        QCOMPARE(w.WebBrowser1->Height(), 6000.0f - 700.0f);
-    }
-
-    void aRefusedHeightKeepsTheOldHeightWhileTheWidthIsStillSet()
-    {
-        QV101m& w = QV101m::instance();
-        resizeOuter(w, 9000, 7500);
         const float oldHeight = w.WebBrowser1->Height();
-        resizeOuter(w, 7995, 600);
-        QCOMPARE(w.WebBrowser1->Height(), oldHeight);
-        QCOMPARE(w.WebBrowser1->Width(), 7995.0f - 2420.0f);
+        resizeOuter(w, width, height);
+        QCOMPARE(w.WebBrowser1->Width(), width < 2420 ? oldWidth : width - 2420.0f);
+        QCOMPARE(w.WebBrowser1->Height(), height < 700 ? oldHeight : height - 700.0f);
     }
 
     void theViewRefusesSizesItCannotTake()
