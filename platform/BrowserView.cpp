@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -28,7 +29,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kPrintCommand = 6;
 // How long a print request waits for a page that is still loading before it prints what the
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
@@ -42,23 +42,11 @@ const char* const kPageNotShown
       "<body style=\"font-family: sans-serif; margin: 2em\"><h1>This page could not be shown.</h1>"
       "<p>It stopped working several times in a row.</p></body></html>";
 
-// Marks the view busy for the life of a print request.
-class BusyFlag {
-public:
-    explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyFlag() { flag_ = false; }
-    BusyFlag(const BusyFlag&) = delete;
-    BusyFlag& operator=(const BusyFlag&) = delete;
-
-private:
-    bool& flag_;
-};
-
-void checkCommand(int command)
+void checkCommand(BrowserCommand command)
 {
-    if (command != kPrintCommand)
+    if (command != BrowserCommand::Print)
         throw PlatformError(kErrInvalidPropertyValue,
-                            QStringLiteral("Command %1 is not supported").arg(command));
+                            QStringLiteral("Command %1 is not supported").arg(int(command)));
 }
 
 // Settles, before the web engine starts, what no page may do through a back door the request
@@ -247,13 +235,13 @@ void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
     }
 }
 
-int BrowserView::QueryStatusWB(int command) const
+CommandStatus BrowserView::QueryStatusWB(BrowserCommand command) const
 {
     checkCommand(command);
-    constexpr int kSupported = 1;
-    constexpr int kEnabled = 2;
     const bool jobRunning = promptOpen_ || printer_->busy();
-    return kSupported | (navigated_ && !jobRunning ? kEnabled : 0);
+    CommandStatus status = CommandState::Supported;
+    status.setFlag(CommandState::Enabled, navigated_ && !jobRunning);
+    return status;
 }
 
 QPrinter& BrowserView::printSettings()
@@ -267,7 +255,7 @@ QPrinter& BrowserView::printSettings()
     return *settings_;
 }
 
-void BrowserView::ExecWB(int command, int)
+void BrowserView::ExecWB(BrowserCommand command, CommandOption)
 {
     checkCommand(command);
     if (!navigated_)
@@ -275,7 +263,7 @@ void BrowserView::ExecWB(int command, int)
     if (promptOpen_ || printer_->busy())
         throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
     {
-        const BusyFlag busy(promptOpen_);
+        const QScopedValueRollback promptOpen(promptOpen_, true);
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QFlags>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -18,6 +19,15 @@ namespace platform {
 
 class ConfinedPage;
 class PagePrinter;
+
+// The commands ExecWB runs and QueryStatusWB reports on; printing is the only one.
+enum class BrowserCommand { Print = 6 };
+// How ExecWB runs a command: printing always asks the user first.
+enum class CommandOption { PromptUser = 1 };
+// What QueryStatusWB says of a command.
+enum class CommandState { Supported = 1, Enabled = 2 };
+Q_DECLARE_FLAGS(CommandStatus, CommandState)
+Q_DECLARE_OPERATORS_FOR_FLAGS(CommandStatus)
 
 // The embedded browser view. Locations are file paths of the application's own pages;
 // links inside the pages are followed by the view itself. Pages are untrusted: they stay
@@ -46,13 +56,13 @@ public:
     // Left and Top in twips, from the window's client area.
     void placeAt(int leftTwips, int topTwips);
 
-    // The print command's status flags: 1 supported, 2 enabled (a page is held and none of
-    // the view's print jobs is running).
-    int QueryStatusWB(int command) const;
+    // The print command is supported, and enabled while a page is held and none of the
+    // view's print jobs is running. Any other command raises PlatformError.
+    CommandStatus QueryStatusWB(BrowserCommand command) const;
     // Shows the print prompt for the page shown and prints it when the user confirms; returns
     // when the job is done. A page still loading is waited for first, so that what is printed
     // is the whole page. A cancelled prompt or a failed job raises PlatformError.
-    void ExecWB(int command, int option);
+    void ExecWB(BrowserCommand command, CommandOption option);
     // The print settings, remembered from one prompt to the next.
     QPrinter& printSettings();
 

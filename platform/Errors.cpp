@@ -10,7 +10,7 @@
 
 namespace platform {
 
-PlatformError::PlatformError(int number, QString description)
+PlatformError::PlatformError(ErrorNumber number, QString description)
     : number_(number), description_(std::move(description)), what_(description_.toUtf8())
 {
 }

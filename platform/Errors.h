@@ -25,14 +25,14 @@ enum ErrorNumber : int {
 // as one of these and either trapped (ErrorTrap) or reported by the handler of last resort.
 class PlatformError : public std::exception {
 public:
-    PlatformError(int number, QString description);
+    PlatformError(ErrorNumber number, QString description);
 
-    int number() const noexcept { return number_; }
+    ErrorNumber number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }
     const char* what() const noexcept override { return what_.constData(); }
 
 private:
-    int number_;
+    ErrorNumber number_;
     QString description_;
     QByteArray what_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
+#include "platform/Trace.h"
 #include "platform/Twips.h"
 
 #include <QAbstractButton>
@@ -71,7 +72,7 @@ Form::Form()
 
 Form::~Form()
 {
-    if (mousePointer_ == 11)
+    if (mousePointer_ == MousePointer::Hourglass)
         QGuiApplication::restoreOverrideCursor();
     FormRegistry::instance().noteDestroyed(this);
 }
@@ -105,7 +106,7 @@ void Form::Unload()
     if (!loaded_)
         return;
     loaded_ = false;
-    setMousePointer(0);
+    setMousePointer(MousePointer::Default);
     hide();
     FormRegistry::instance().noteUnloaded(this);
     // Not deleteLater() at once: a modal loop inside the running handler (a print job, a
@@ -116,12 +117,14 @@ void Form::Unload()
     });
 }
 
-void Form::setMousePointer(int pointer)
+void Form::setMousePointer(MousePointer pointer)
 {
     // An override cursor, so that the text boxes' own I-beam gives way to the hourglass too.
-    if (pointer == 11 && mousePointer_ != 11)
+    const bool hourglass = pointer == MousePointer::Hourglass;
+    const bool hadHourglass = mousePointer_ == MousePointer::Hourglass;
+    if (hourglass && !hadHourglass)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (pointer != 11 && mousePointer_ == 11)
+    else if (!hourglass && hadHourglass)
         QGuiApplication::restoreOverrideCursor();
     mousePointer_ = pointer;
 }
@@ -156,6 +159,22 @@ void Form::nameControls(std::initializer_list<std::pair<QObject*, const char*>> 
 {
     for (const auto& [control, name] : controls)
         control->setObjectName(QLatin1String(name));
+}
+
+void Form::setFirstFocus(QWidget* control, const char* milestone)
+{
+    firstFocus_ = control;
+    firstShownMilestone_ = milestone;
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!firstShownMilestone_)
+        return;
+    if (firstFocus_)
+        firstFocus_->setFocus(Qt::OtherFocusReason);
+    traceMilestone(std::exchange(firstShownMilestone_, nullptr));
 }
 
 void Form::closeEvent(QCloseEvent* event)

@@ -3,9 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class QAbstractButton;
 
@@ -39,6 +41,9 @@ private:
     QList<QPointer<QWidget>> alive_;
 };
 
+// The mouse pointer over a form's window.
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
 // A top-level window with the life of a form, in the platform's dialog font and with the
 // application's icon: it is loaded (Form_Load) before it is first
 // shown, unloading takes it off the screen at once while the object stays valid until the
@@ -54,9 +59,16 @@ public:
     void ShowMaximized();
     void Unload();
 
-    // 11 shows the hourglass over the window, 0 the default pointer.
-    int mousePointer() const { return mousePointer_; }
-    void setMousePointer(int pointer);
+    MousePointer mousePointer() const { return mousePointer_; }
+    void setMousePointer(MousePointer pointer);
+    // Does the work under the hourglass; the default pointer is back as soon as the work has
+    // returned or failed, before anything that follows is shown.
+    template <class Work> void withHourglass(Work&& work)
+    {
+        setMousePointer(MousePointer::Hourglass);
+        const auto back = qScopeGuard([this] { setMousePointer(MousePointer::Default); });
+        std::forward<Work>(work)();
+    }
 
     // Outer size in twips, frame and title bar included.
     float outerWidthTwips() const;
@@ -80,17 +92,24 @@ protected:
     // Gives each control its name, so it can be found by name like the window's own fields.
     static void nameControls(std::initializer_list<std::pair<QObject*, const char*>> controls);
 
+    // The control that has the focus when the window is first shown, and the start-up
+    // milestone traced then. Later showings leave the focus where the user put it.
+    void setFirstFocus(QWidget* control, const char* milestone);
+
     virtual void Form_Load() { }
     virtual void Form_Resize() { }
 
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void connectClick(QAbstractButton* button, std::function<void()> handler);
 
     bool loaded_ = false;
-    int mousePointer_ = 0;
+    MousePointer mousePointer_ = MousePointer::Default;
+    QPointer<QWidget> firstFocus_;
+    const char* firstShownMilestone_ = nullptr;
 };
 
 // The one process-wide instance of a form: created and loaded on first reference, and

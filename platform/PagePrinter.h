@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -34,6 +35,10 @@ public:
     // PageRange, every page otherwise.
     // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
     void print(const QPrinter& settings);
+
+    // The job options a print dialog chose for a CUPS queue beyond what QPrinter says
+    // (page set, pages per side, banners, the driver's own options), as names and values.
+    static QStringList dialogJobOptions(const QPrinter& printer);
 
     // True from print() until finished() has been emitted.
     bool busy() const { return busy_; }

@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <QScopedValueRollback>
+
 namespace platform {
 
 Timer::Timer(QObject* parent, int intervalMs, bool enabled) : QObject(parent)
@@ -25,9 +27,8 @@ void Timer::expire()
 {
     if (running_ || !handler_)
         return;
-    running_ = true;
+    const QScopedValueRollback running(running_, true);
     Handler::run(handler_);
-    running_ = false;
 }
 
 }  // namespace platform

@@ -23,9 +23,9 @@ using platform::placeInTwips;
 
 namespace {
 
-constexpr int kPrintCommand = 6;
-constexpr int kPromptUser = 1;
-constexpr int kCommandEnabled = 2;
+using platform::BrowserCommand;
+using platform::CommandOption;
+using platform::CommandState;
 
 QLabel* makeCreditLabel(QWidget* parent, const QString& text, int top)
 {
@@ -111,8 +111,9 @@ void QV101m::buildControls()
     // Names for screen readers; buttons and labels are read by their captions.
     platform::describeForScreenReaders(WebBrowser1, QStringLiteral("Book page"), QAccessible::Pane);
     Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101"));
-    // The page draws no focus of its own, and the picture's is lost on the dark cover: a ring
-    // shows where the keys go.
+    // The page has the first focus. It draws no focus of its own, and the picture's is lost
+    // on the dark cover: a ring shows where the keys go.
+    setFirstFocus(WebBrowser1, "reader window shown");
     new platform::FocusRing(WebBrowser1);
     new platform::FocusRing(Picture1);
     // Back, forward, reload, zoom and find on the keys and in the context menu; Ctrl+P and the
@@ -142,16 +143,6 @@ QString QV101m::startPageLocation()
 QString QV101m::wholeBookLocation()
 {
     return platform::Application::path() + QStringLiteral("/Quorvel 101.HTM");
-}
-
-void QV101m::showEvent(QShowEvent* event)
-{
-    platform::Form::showEvent(event);
-    if (!focusPlaced_) {
-        focusPlaced_ = true;
-        WebBrowser1->setFocus(Qt::OtherFocusReason);
-        platform::traceMilestone("reader window shown");
-    }
 }
 
 void QV101m::Form_Load()
@@ -185,12 +176,13 @@ void QV101m::Command2_Click()
 void QV101m::Command3_Click()
 {
     platform::ErrorTrap trap;
-    int status = 0;
-    trap.attempt([&] { status = WebBrowser1->QueryStatusWB(kPrintCommand); });
+    platform::CommandStatus status;
+    trap.attempt([&] { status = WebBrowser1->QueryStatusWB(BrowserCommand::Print); });
     if (trap.number() != 0)
         return;
-    if (status & kCommandEnabled) {
-        trap.attempt([this] { WebBrowser1->ExecWB(kPrintCommand, kPromptUser); });
+    if (status.testFlag(CommandState::Enabled)) {
+        trap.attempt(
+            [this] { WebBrowser1->ExecWB(BrowserCommand::Print, CommandOption::PromptUser); });
         return;
     }
     trap.attempt([] {

@@ -42,11 +42,8 @@ public:
 protected:
     void Form_Load() override;
     void Form_Resize() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void SizeBrowser();
     void buildControls();
-
-    bool focusPlaced_ = false;
 };

@@ -8,7 +8,6 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/PictureBox.h"
-#include "platform/Trace.h"
 #include "platform/Twips.h"
 #include "welcome/SkipFile.h"
 #include "welcome/SubscriptionUrl.h"
@@ -137,20 +136,11 @@ void QV101::buildControls()
     Label7->setBuddy(Text2);
     Picture1->setAccessibleName(QStringLiteral("Cover of Quorvel 101, marked free"));
     // The picture has the first focus; its own dotted mark is lost on the dark cover.
+    setFirstFocus(Picture1, "welcome window shown");
     new platform::FocusRing(Picture1);
 
     onClick(Command1, &QV101::Command1_Click);
     onClick(Command2, &QV101::Command2_Click);
-}
-
-void QV101::showEvent(QShowEvent* event)
-{
-    platform::Form::showEvent(event);
-    if (!focusPlaced_) {
-        focusPlaced_ = true;
-        Picture1->setFocus(Qt::OtherFocusReason);
-        platform::traceMilestone("welcome window shown");
-    }
 }
 
 void QV101::Form_Load()
@@ -198,19 +188,17 @@ void QV101::Command1_Click()
         platform::MsgBox(QStringLiteral("You Forgot to enter your email address"), kMessageTitle);
         return;
     }
-    setMousePointer(11);
-    const QString url = subscriptionUrl(subscriptionBase(), Text2->text(), Text1->text());
     try {
-        Inet1.OpenURL(url);
+        withHourglass([this] {
+            Inet1.OpenURL(subscriptionUrl(subscriptionBase(), Text2->text(), Text1->text()));
+        });
     } catch (const platform::PlatformError& error) {
-        setMousePointer(0);
         platform::MsgBox(QStringLiteral("Sorry, your subscription could not be sent (%1). Please "
                                         "check your Internet connection and try again.")
                              .arg(error.description()),
                          kMessageTitle);
         return;
     }
-    setMousePointer(0);
     StartBook();
 }
 

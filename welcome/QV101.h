@@ -45,7 +45,6 @@ public:
 
 protected:
     void Form_Load() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Command1_Click();
@@ -55,6 +54,4 @@ private:
     // Keeps the box's choice in the flag file, then hands over like ShowBook.
     void StartBook();
     void buildControls();
-
-    bool focusPlaced_ = false;
 };

@@ -19,6 +19,7 @@
 using platform::ErrorTrap;
 using platform::Form;
 using platform::FormSlot;
+using platform::MousePointer;
 using platform::PlatformError;
 
 namespace {
@@ -185,7 +186,8 @@ private slots:
     void theDefaultLastResortShowsTheErrorAndEndsTheProcess()
     {
         ModalWatcher watcher;
-        platform::Handler::run([] { throw PlatformError(75, "Path/File access error"); });
+        platform::Handler::run(
+            [] { throw PlatformError(platform::kErrPathFileAccess, "Path/File access error"); });
         QVERIFY(platform::Application::exitRequested());
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen().first().title, QStringLiteral("DA1011"));
@@ -204,10 +206,12 @@ private slots:
         QCOMPARE(trap.number(), 0);
         QStringList done;
         trap.attempt([&] { done << "a"; });
-        trap.attempt([&] { throw PlatformError(380, "Invalid property value"); });
+        trap.attempt([&] {
+            throw PlatformError(platform::kErrInvalidPropertyValue, "Invalid property value");
+        });
         trap.attempt([&] { done << "c"; });
         QCOMPARE(done, (QStringList{"a", "c"}));
-        QCOMPARE(trap.number(), 380);
+        QCOMPARE(trap.number(), platform::kErrInvalidPropertyValue);
         ErrorTrap rearmed;
         QCOMPARE(rearmed.number(), 0);
     }
@@ -239,13 +243,13 @@ private slots:
     {
         FormSlot<ProbeForm> slot;
         Form& form = slot.get();
-        form.setMousePointer(11);
-        QCOMPARE(form.mousePointer(), 11);
+        form.setMousePointer(MousePointer::Hourglass);
+        QCOMPARE(form.mousePointer(), MousePointer::Hourglass);
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        form.setMousePointer(0);
+        form.setMousePointer(MousePointer::Default);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        form.setMousePointer(11);
+        form.setMousePointer(MousePointer::Hourglass);
         form.Unload();  // an unloaded window leaves no hourglass behind
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QTest::qWait(0);

@@ -13,6 +13,9 @@
 #include <QTest>
 #include <QTimer>
 
+using platform::BrowserCommand;
+using platform::CommandOption;
+
 // The file name the print prompt offers, and the choice it remembers between prompts.
 class PrintFileNameTest : public QObject {
     Q_OBJECT
@@ -101,7 +104,7 @@ private slots:
         answer = [&](QPrintDialog* prompt) {
             choosePdfFile(prompt, home.filePath("elsewhere/mine.pdf"));
         };
-        view.ExecWB(6, 1);
+        view.ExecWB(BrowserCommand::Print, CommandOption::PromptUser);
         QCOMPARE(seen.size(), 1);
         QCOMPARE(seen[0].fileName, home.filePath("My Documents/") + offered);
         QVERIFY(QFile::exists(home.filePath("elsewhere/mine.pdf")));
@@ -109,10 +112,9 @@ private slots:
         // "Print to File" and its folder are offered again; then a printer is chosen.
         answer = [&](QPrintDialog* prompt) {
             if (queue.problem.isEmpty())
-                promptPrinters(prompt)->setCurrentIndex(
-                    promptPrinters(prompt)->findText(queue.name));
+                choosePrinter(prompt, queue.name);
         };
-        view.ExecWB(6, 1);
+        view.ExecWB(BrowserCommand::Print, CommandOption::PromptUser);
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen[1].printer, QStringLiteral("Print to File (PDF)"));
         QCOMPARE(seen[1].fileName, home.filePath("elsewhere/") + offered);
@@ -120,7 +122,7 @@ private slots:
             QSKIP(qPrintable(queue.problem));
 
         answer = [](QPrintDialog*) {};
-        view.ExecWB(6, 1);
+        view.ExecWB(BrowserCommand::Print, CommandOption::PromptUser);
         QCOMPARE(seen.size(), 3);
         QCOMPARE(seen[2].printer, queue.name);
         QCOMPARE(seen[2].fileName, home.filePath("elsewhere/") + offered);

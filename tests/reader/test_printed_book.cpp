@@ -2,14 +2,12 @@
 #include "platform/PagePrinter.h"
 #include "platform/Timer.h"
 #include "reader/QV101m.h"
-#include "support/ModalWatcher.h"
 #include "support/PdfOutline.h"
+#include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
-#include "support/TempAppFolder.h"
+#include "support/ReaderRig.h"
 #include "support/TestMain.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPageRanges>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -63,72 +61,37 @@ QString furnitureProblem(const QStringList& pages, const QString& title)
 class PrintedBookTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-    std::unique_ptr<ModalWatcher> watcher_;
+    std::optional<ReaderRig> rig_;
     QString queue_;  // print on this queue instead of to the PDF file
 
-    QString pdfPath() const { return folder_->file("printed.pdf"); }
-
-    QV101m& readerShowing(const QString& fileName)
-    {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        if (fileName != QLatin1String("start.html")) {
-            QTest::qWait(0);
-            w.WebBrowser1->Navigate(folder_->file(fileName));
-        }
-        [&] {
-            QVERIFY(QTest::qWaitFor(
-                [&] {
-                    return w.WebBrowser1->url().fileName() == fileName
-                        && !w.WebBrowser1->isLoading();
-                },
-                20000));
-        }();
-        return w;
-    }
+    QString pdfPath() const { return rig_->folder.file("printed.pdf"); }
 
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TempAppFolder>();
-        watcher_ = std::make_unique<ModalWatcher>();
+        rig_.emplace();
         queue_.clear();
-        watcher_->onOtherDialog = [this](QWidget* dialog) {
+        rig_->watcher.emplace().onOtherDialog = [this](QWidget* dialog) {
             auto* prompt = qobject_cast<QPrintDialog*>(dialog);
             QVERIFY(prompt);
-            auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
-            QVERIFY(printers);
-            if (queue_.isEmpty()) {
-                printers->setCurrentIndex(
-                    printers->findText(QStringLiteral("Print to File (PDF)")));
-                auto* fileName = prompt->findChild<QLineEdit*>(QStringLiteral("filename"));
-                QVERIFY(fileName);
-                fileName->setText(pdfPath());
-            } else {
-                printers->setCurrentIndex(printers->findText(queue_));
-            }
+            if (queue_.isEmpty())
+                choosePdfFile(prompt, pdfPath());
+            else
+                choosePrinter(prompt, queue_);
             QMetaObject::invokeMethod(prompt, &QDialog::accept, Qt::QueuedConnection);
         };
     }
-    void cleanup()
-    {
-        if (QV101m* w = QV101m::loadedInstance())
-            w->Unload();
-        QTest::qWait(0);
-        watcher_.reset();
-        folder_.reset();
-    }
+    void cleanup() { rig_.reset(); }
 
     // The whole book: title and page number on every page, a bookmark per chapter on the page
     // that begins it, contents links that jump there, the document's information, and no
     // heading left alone at the foot of a page.
     void theWholeBookIsAFinishedDocument()
     {
-        QV101m& w = readerShowing(QStringLiteral("start.html"));
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
 
         QCOMPARE(pdfInfo(pdfPath(), "Title"), kBookTitle);
         QCOMPARE(pdfInfo(pdfPath(), "Author"), QStringLiteral("Tamsin Hale"));
@@ -164,7 +127,7 @@ private slots:
         const ToolRun stranded
             = runTool(QStringLiteral("python3"),
                       {QStringLiteral(DA1011_SOURCE_DIR "/bench/stranded_headings.py"),
-                       folder_->file("Quorvel 101.HTM"), pdfPath(), QStringLiteral("--list")});
+                       rig_->folder.file("Quorvel 101.HTM"), pdfPath(), QStringLiteral("--list")});
         QVERIFY2(stranded.exitCode == 0, qPrintable(stranded.out + stranded.err));
     }
 
@@ -200,10 +163,10 @@ private slots:
         page += "</head><body><h1>Knots</h1><p>Text.</p><h2>Tying</h2>"
                 "<p style='break-after:page'>More.</p><h2>Casting</h2><p>The end.</p>"
                 "</body></html>";
-        folder_->write("own.html", page);
-        QV101m& w = readerShowing(QStringLiteral("own.html"));
+        rig_->folder.write("own.html", page);
+        QV101m& w = rig_->show(QStringLiteral("own.html"));
         QTest::mouseClick(w.Command3, Qt::LeftButton);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
 
         QCOMPARE(pdfInfo(pdfPath(), "Title"), printedTitle);
         const QStringList pages = pageTexts(pdfPath());
@@ -232,7 +195,7 @@ private slots:
     {
         QFETCH(QString, ranges);
         QFETCH(int, pages);
-        QV101m& w = readerShowing(QStringLiteral("Quorvel 101.HTM"));
+        QV101m& w = rig_->show(QStringLiteral("Quorvel 101.HTM"));
         QPrinter settings(QPrinter::HighResolution);
         settings.setOutputFormat(QPrinter::PdfFormat);
         settings.setOutputFileName(pdfPath());
@@ -262,10 +225,10 @@ private slots:
         if (!queue.problem.isEmpty())
             QSKIP(qPrintable(queue.problem));
         QFile::remove(queue.output);
-        QV101m& w = readerShowing(QStringLiteral("chapter05.html"));
+        QV101m& w = rig_->show(QStringLiteral("chapter05.html"));
         queue_ = queue.name;
         QTest::mouseClick(w.Command3, Qt::LeftButton);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
         const QString title = QStringLiteral("Chapter 5: The Wheel - Quorvel 101");
         QCOMPARE(pdfInfo(queue.output, "Title"), title);

@@ -3,7 +3,7 @@
 #include "platform/FocusRing.h"
 #include "reader/QV101m.h"
 #include "support/AccessibleCheck.h"
-#include "support/TempAppFolder.h"
+#include "support/ReaderRig.h"
 #include "support/TestMain.h"
 
 #include <QAccessible>
@@ -36,32 +36,7 @@ const QByteArray kMenuPage
 class ReaderKeysTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-
-    static bool waitForLoad(QV101m& w, const QString& fileName)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
-            },
-            15000);
-    }
-
-    // The reader window shown, active, with the page loaded and the focus in it.
-    QV101m& readerOn(const QString& fileName)
-    {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        QApplication::setActiveWindow(&w);
-        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&w);
-        if (fileName != QStringLiteral("start.html")) {
-            [[maybe_unused]] const bool first = waitForLoad(w, QStringLiteral("start.html"));
-            w.WebBrowser1->Navigate(folder_->file(fileName));
-        }
-        [[maybe_unused]] const bool loaded = waitForLoad(w, fileName);
-        w.WebBrowser1->setFocus();
-        return w;
-    }
+    std::optional<ReaderRig> rig_;
 
     static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -70,51 +45,36 @@ class ReaderKeysTest : public QObject {
         QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
     }
 
-    static QVariant evaluate(QV101m& w, const QString& script)
-    {
-        QVariant value;
-        bool done = false;
-        w.WebBrowser1->page()->runJavaScript(script, [&](const QVariant& result) {
-            value = result;
-            done = true;
-        });
-        [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return done; }, 10000);
-        return value;
-    }
-
     static platform::FindBar* findBar(QV101m& w) { return w.findChild<platform::FindBar*>(); }
 
 private slots:
-    void init() { folder_ = std::make_unique<TempAppFolder>(); }
+    void init() { rig_.emplace(); }
     void cleanup()
     {
         QAccessible::setActive(false);
-        if (QV101m* window = QV101m::loadedInstance())
-            window->Unload();
-        QTest::qWait(0);
-        folder_.reset();
+        rig_.reset();
     }
 
     void historyAndReloadKeys()
     {
-        QV101m& w = readerOn(QStringLiteral("start.html"));
-        w.WebBrowser1->Navigate(folder_->file("chapter01.html"));
-        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+        QV101m& w = rig_->show();
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter01.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
         press(Qt::Key_Left, Qt::AltModifier);
-        QVERIFY(waitForLoad(w, QStringLiteral("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         press(Qt::Key_Right, Qt::AltModifier);
-        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         press(Qt::Key_F5);
         QTRY_COMPARE(started.count(), 1);
-        QVERIFY(waitForLoad(w, QStringLiteral("chapter01.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
     }
 
     void scrollingKeysStillScroll()
     {
-        QV101m& w = readerOn(QStringLiteral("chapter02.html"));
+        QV101m& w = rig_->show(QStringLiteral("chapter02.html"));
         const auto scrollY
-            = [&w] { return evaluate(w, QStringLiteral("window.scrollY")).toDouble(); };
+            = [&w] { return evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toDouble(); };
         const struct {
             int key;
             bool down;
@@ -134,8 +94,8 @@ private slots:
 
     void findCountsAndStepsThroughMatches()
     {
-        folder_->write("find.html", kFindPage);
-        QV101m& w = readerOn(QStringLiteral("find.html"));
+        rig_->folder.write("find.html", kFindPage);
+        QV101m& w = rig_->show(QStringLiteral("find.html"));
         const QRect viewBefore = w.WebBrowser1->geometry();
         // The top of the page, where the matches are, as the reader sees it.
         const auto pageLooks
@@ -188,7 +148,7 @@ private slots:
 
     void zoomStepsAndStaysForTheSession()
     {
-        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QV101m& w = rig_->show();
         QWebEngineView* view = w.WebBrowser1->webView();
         const auto wheel = [view](int notches) {
             QWidget* page = view->focusProxy();
@@ -226,8 +186,8 @@ private slots:
             }
             QTRY_COMPARE(view->zoomFactor(), step.factor);
         }
-        w.WebBrowser1->Navigate(folder_->file("chapter04.html"));
-        QVERIFY(waitForLoad(w, QStringLiteral("chapter04.html")));
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter04.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter04.html")));
         QTest::qWait(100);
         QCOMPARE(view->zoomFactor(), 0.8);  // kept for the session
     }
@@ -246,15 +206,15 @@ private slots:
     {
         QFETCH(QString, element);
         QFETCH(QStringList, entries);
-        folder_->write("menu.html", kMenuPage);
-        QV101m& w = readerOn(QStringLiteral("menu.html"));
+        rig_->folder.write("menu.html", kMenuPage);
+        QV101m& w = rig_->show(QStringLiteral("menu.html"));
         QTest::qWait(200);  // the page's first frame, so that clicks land on it
         if (element.isEmpty()) {
             press(Qt::Key_Menu);
         } else {
             const QJsonObject box
                 = QJsonDocument::fromJson(
-                      evaluate(w,
+                      evaluate(w.WebBrowser1,
                                QStringLiteral("JSON.stringify(document.getElementById('%1')"
                                               ".getBoundingClientRect())")
                                    .arg(element))
@@ -286,7 +246,7 @@ private slots:
             QApplication::clipboard()->clear();
             link->trigger();
             QTRY_COMPARE(QUrl(QApplication::clipboard()->text()),
-                         QUrl::fromLocalFile(folder_->file("chapter01.html")));
+                         QUrl::fromLocalFile(rig_->folder.file("chapter01.html")));
         }
         menu->close();
         byText.clear();
@@ -294,12 +254,12 @@ private slots:
 
     void returnOnAFocusedButtonClicksIt()
     {
-        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QV101m& w = rig_->show();
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         w.Command2->setFocus(Qt::TabFocusReason);
         press(Qt::Key_Return);
         QTRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
-        QVERIFY(waitForLoad(w, QStringLiteral("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         press(Qt::Key_Enter, Qt::KeypadModifier);
         QTRY_COMPARE(started.count(), 2);
         QVERIFY(!w.Command2->isDefault() && !w.Command2->autoDefault());
@@ -307,7 +267,7 @@ private slots:
 
     void theFocusedPageIsRinged()
     {
-        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QV101m& w = rig_->show();
         platform::FocusRing* ring = nullptr;
         for (platform::FocusRing* each : w.findChildren<platform::FocusRing*>())
             if (each->widget() == w.WebBrowser1)
@@ -348,7 +308,7 @@ private slots:
 
     void thePagesTextReachesScreenReaders()
     {
-        QV101m& w = readerOn(QStringLiteral("start.html"));
+        QV101m& w = rig_->show();
         // As when a screen reader starts listening (without one, Qt says nobody listens).
         QAccessible::setActive(true);
         QAccessibleInterface* root = QAccessible::queryAccessibleInterface(w.WebBrowser1);

@@ -2,16 +2,13 @@
 #include "platform/Errors.h"
 #include "platform/Timer.h"
 #include "reader/QV101m.h"
-#include "support/ModalWatcher.h"
 #include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
+#include "support/ReaderRig.h"
 #include "support/SmallDisk.h"
-#include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -36,43 +33,19 @@ const QString kDisabled = QStringLiteral("Sorry, the Print command is currently 
 class ReaderPrintingTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-    std::unique_ptr<ModalWatcher> watcher_;
+    std::optional<ReaderRig> rig_;
     QElapsedTimer clock_;
     QList<qint64> promptsAt_;
     bool acceptPrompts_ = true;
     bool toPdfFile_ = true;
     std::function<void()> whilePrompting_;
 
-    QString pdfPath() const { return folder_->file("printed.pdf"); }
+    QString pdfPath() const { return rig_->folder.file("printed.pdf"); }
 
-    QV101m& readerOnStartPage()
+    static bool printingEnabled(QV101m& w)
     {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        waitForPage(w, QStringLiteral("start.html"));
-        return w;
-    }
-
-    static void waitForPage(QV101m& w, const QString& fileName)
-    {
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return w.WebBrowser1->url().fileName() == fileName && !w.WebBrowser1->isLoading();
-            },
-            20000));
-    }
-
-    // Chooses "Print to File (PDF)" in the prompt, as a user would, and names the file.
-    static void choosePdfFile(QPrintDialog* prompt, const QString& path)
-    {
-        auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
-        auto* fileName = prompt->findChild<QLineEdit*>(QStringLiteral("filename"));
-        QVERIFY(printers && fileName);
-        const int pdf = printers->findText(QStringLiteral("Print to File (PDF)"));
-        QVERIFY(pdf >= 0);
-        printers->setCurrentIndex(pdf);
-        fileName->setText(path);
+        return w.WebBrowser1->QueryStatusWB(platform::BrowserCommand::Print)
+            .testFlag(platform::CommandState::Enabled);
     }
 
     static QString normalized(const QString& text) { return text.simplified(); }
@@ -80,13 +53,12 @@ class ReaderPrintingTest : public QObject {
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TempAppFolder>();
-        watcher_ = std::make_unique<ModalWatcher>();
+        rig_.emplace();
         promptsAt_.clear();
         acceptPrompts_ = true;
         toPdfFile_ = true;
         whilePrompting_ = nullptr;
-        watcher_->onOtherDialog = [this](QWidget* dialog) {
+        rig_->watcher.emplace().onOtherDialog = [this](QWidget* dialog) {
             auto* prompt = qobject_cast<QPrintDialog*>(dialog);
             QVERIFY(prompt);
             promptsAt_ << clock_.elapsed();
@@ -101,23 +73,14 @@ private slots:
         };
         clock_.start();
     }
-    void cleanup()
-    {
-        if (QV101m* w = QV101m::loadedInstance())
-            w->Unload();
-        QTest::qWait(0);
-        watcher_.reset();
-        folder_.reset();
-    }
+    void cleanup() { rig_.reset(); }
 
     void printCurrentPagePrintsTheChapterShown()
     {
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(folder_->file("chapter03.html"));
-        waitForPage(w, QStringLiteral("chapter03.html"));
+        QV101m& w = rig_->show(QStringLiteral("chapter03.html"));
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
         const QString text = normalized(pdfText(pdfPath()));
         QVERIFY2(text.contains(QStringLiteral("Chapter 3: Cord, Tally and Board")),
                  qPrintable(text.left(300)));
@@ -141,7 +104,7 @@ private slots:
 
     void printEntireBookPrintsTheWholeBookAfterTheDelay()
     {
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QVERIFY(w.Timer1->enabled());
@@ -180,7 +143,7 @@ private slots:
 
     void tableOfContentsWithinTheDelayPrintsTheStartPage()
     {
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTest::qWait(200);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -195,7 +158,7 @@ private slots:
 
     void pressingPrintEntireBookTwiceGivesOneAttempt()
     {
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTest::qWait(300);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
@@ -208,38 +171,35 @@ private slots:
     void aCancelledPromptShowsNoMessage()
     {
         acceptPrompts_ = false;
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QTest::qWait(100);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
         QVERIFY(!QFile::exists(pdfPath()));
         QVERIFY(QV101m::loadedInstance());
     }
 
     void aSecondRequestWhileAJobRunsIsToldPrintingIsDisabled()
     {
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
-        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        QV101m& w = rig_->show(QStringLiteral("Quorvel 101.HTM"));
         // Right after the prompt is confirmed the whole book is being printed; press again.
         whilePrompting_ = [&w] { QTimer::singleShot(50, &w, [&w] { w.Command3->click(); }); };
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
-        QCOMPARE(watcher_->texts(), QStringList{kDisabled});
-        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
-        QCOMPARE(watcher_->seen().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(watcher_->seen().first().icon, QMessageBox::NoIcon);
+        QCOMPARE(rig_->watcher->texts(), QStringList{kDisabled});
+        QCOMPARE(rig_->watcher->seen().first().title, QStringLiteral("DA1011"));
+        QCOMPARE(rig_->watcher->seen().first().buttons,
+                 QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(rig_->watcher->seen().first().icon, QMessageBox::NoIcon);
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
         // With the job done, printing is enabled again.
-        QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+        QVERIFY(printingEnabled(w));
     }
 
     void ctrlPIsPrintCurrentPage()
     {
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
-        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        QV101m& w = rig_->show(QStringLiteral("Quorvel 101.HTM"));
         const auto ctrlP = [&w] {
             QApplication::setActiveWindow(&w);
             QWidget* focus = QApplication::focusWidget();
@@ -250,15 +210,13 @@ private slots:
         whilePrompting_ = [&w, ctrlP] { QTimer::singleShot(50, &w, ctrlP); };
         ctrlP();
         QCOMPARE(promptsAt_.size(), 1);
-        QCOMPARE(watcher_->texts(), QStringList{kDisabled});
+        QCOMPARE(rig_->watcher->texts(), QStringList{kDisabled});
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
     }
 
     void closingTheWindowWhileItPrintsIsSafe()
     {
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
-        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        QV101m& w = rig_->show(QStringLiteral("Quorvel 101.HTM"));
         QPointer<QV101m> window(&w);
         whilePrompting_ = [&w] { QTimer::singleShot(50, &w, [&w] { w.close(); }); };
         QTest::mouseClick(w.Command3, Qt::LeftButton);
@@ -279,14 +237,14 @@ private slots:
             promptFileName(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
                 ->setText(target);
         };
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
-        QCOMPARE(watcher_->texts(),
+        QCOMPARE(rig_->watcher->texts(),
                  QStringList{QStringLiteral("The PDF file \"%1\" could not be written (the disk is "
                                             "full).")
                                  .arg(target)});
-        QCOMPARE(watcher_->seen().first().title, QStringLiteral("DA1011"));
+        QCOMPARE(rig_->watcher->seen().first().title, QStringLiteral("DA1011"));
         QVERIFY(!QFile::exists(target));
         QVERIFY(QV101m::loadedInstance());
     }
@@ -294,23 +252,32 @@ private slots:
     void theStatusFlagsFollowTheView()
     {
         platform::BrowserView view(nullptr);
-        QCOMPARE(view.QueryStatusWB(6), 1);  // supported, but nothing to print yet
-        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, view.ExecWB(6, 1));
-        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, view.QueryStatusWB(7));
-        view.Navigate(folder_->file("start.html"));
-        QCOMPARE(view.QueryStatusWB(6), 3);
+        using platform::BrowserCommand;
+        using platform::CommandState;
+        // Supported, but nothing to print yet.
+        QCOMPARE(view.QueryStatusWB(BrowserCommand::Print),
+                 platform::CommandStatus(CommandState::Supported));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::PlatformError,
+            view.ExecWB(BrowserCommand::Print, platform::CommandOption::PromptUser));
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError,
+                                 view.QueryStatusWB(static_cast<BrowserCommand>(7)));
+        view.Navigate(rig_->folder.file("start.html"));
+        QCOMPARE(view.QueryStatusWB(BrowserCommand::Print),
+                 CommandState::Supported | CommandState::Enabled);
     }
 
     void aSlowWholeBookIsStillPrintedWhole()
     {
         // The whole-book page is held up by a script that runs for a while: until it ends,
         // the end of the book is not even parsed.
-        folder_->write("Quorvel 101.HTM",
-                       "<html><head><title>book</title></head><body><h1>The first chapter</h1>"
-                       "<script>const end = Date.now() + 2500; while (Date.now() < end) {}</script>"
-                       "<p>"
-                           + kLastWords.toUtf8() + "</p></body></html>");
-        QV101m& w = readerOnStartPage();
+        rig_->folder.write(
+            "Quorvel 101.HTM",
+            "<html><head><title>book</title></head><body><h1>The first chapter</h1>"
+            "<script>const end = Date.now() + 2500; while (Date.now() < end) {}</script>"
+            "<p>"
+                + kLastWords.toUtf8() + "</p></body></html>");
+        QV101m& w = rig_->show();
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
@@ -323,8 +290,8 @@ private slots:
 
     void aMissingWholeBookPrintsWhatTheViewShows()
     {
-        QFile::remove(folder_->file("Quorvel 101.HTM"));
-        QV101m& w = readerOnStartPage();
+        QFile::remove(rig_->folder.file("Quorvel 101.HTM"));
+        QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
@@ -333,8 +300,7 @@ private slots:
 
     void aPageAskingToPrintOverAndOverGetsOneDialogAtATime()
     {
-        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/print-loop.html"),
-                            folder_->file("loop.html")));
+        rig_->addHostilePage("print-loop.html");
         acceptPrompts_ = false;
         int dialogsAtOnce = 0;
         whilePrompting_ = [&dialogsAtOnce] {
@@ -342,20 +308,18 @@ private slots:
             for (QWidget* widget : QApplication::topLevelWidgets())
                 dialogsAtOnce += widget->isVisible() && qobject_cast<QDialog*>(widget) ? 1 : 0;
         };
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(folder_->file("loop.html"));
+        QV101m& w = rig_->show();
+        w.WebBrowser1->Navigate(rig_->folder.file("print-loop.html"));
         QTRY_COMPARE(promptsAt_.size(), 3);
         QTest::qWait(1500);
         QCOMPARE(promptsAt_.size(), 3);  // the rest are suppressed until the next page
         QCOMPARE(dialogsAtOnce, 3);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
     }
 
     void aPrintJobEndsWhenItsRendererDiesOrItTakesTooLong()
     {
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
-        waitForPage(w, QStringLiteral("Quorvel 101.HTM"));
+        QV101m& w = rig_->show(QStringLiteral("Quorvel 101.HTM"));
         whilePrompting_ = [&w] {
             QTimer::singleShot(100, &w, [&w] {
                 ::kill(static_cast<pid_t>(w.WebBrowser1->page()->renderProcessPid()), SIGKILL);
@@ -364,22 +328,21 @@ private slots:
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(!QFile::exists(pdfPath()));
-        QTRY_COMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+        QTRY_VERIFY(printingEnabled(w));
 
         // A page that never answers is given up on; closing the window then is safe too.
         whilePrompting_ = nullptr;
 
-        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/stuck.html"),
-                            folder_->file("stuck.html")));
-        w.WebBrowser1->Navigate(folder_->file("stuck.html"));
-        waitForPage(w, QStringLiteral("stuck.html"));
+        rig_->addHostilePage("stuck.html");
+        w.WebBrowser1->Navigate(rig_->folder.file("stuck.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("stuck.html")));
         QTest::qWait(600);
         w.WebBrowser1->setPrintTimeLimit(2000);
 
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 2);
         QVERIFY(!QFile::exists(pdfPath()));
-        QCOMPARE(w.WebBrowser1->QueryStatusWB(6) & 2, 2);
+        QVERIFY(printingEnabled(w));
         QPointer<QV101m> window(&w);
 
         w.close();
@@ -388,7 +351,7 @@ private slots:
 
     void aPagesOwnPrintButtonPrintsThePage()
     {
-        QV101m& w = readerOnStartPage();
+        QV101m& w = rig_->show();
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("window.print()"));
         QTRY_COMPARE(promptsAt_.size(), 1);
         QTRY_VERIFY(QFile::exists(pdfPath()));
@@ -401,18 +364,15 @@ private slots:
         if (!queue.problem.isEmpty())
             QSKIP(qPrintable(queue.problem));
         QFile::remove(queue.output);
-        QV101m& w = readerOnStartPage();
-        w.WebBrowser1->Navigate(folder_->file("chapter05.html"));
-        waitForPage(w, QStringLiteral("chapter05.html"));
+        QV101m& w = rig_->show(QStringLiteral("chapter05.html"));
         toPdfFile_ = false;
         whilePrompting_ = [&queue] {
-            auto* prompt = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-            auto* printers = prompt->findChild<QComboBox*>(QStringLiteral("printers"));
-            printers->setCurrentIndex(printers->findText(queue.name));
+            choosePrinter(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()),
+                          queue.name);
         };
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher->seen().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
         const QString text = normalized(pdfText(queue.output));
         QVERIFY2(text.contains(QStringLiteral("Chapter 5: The Wheel")), qPrintable(text.left(300)));

@@ -5,7 +5,7 @@
 #include "platform/Twips.h"
 #include "reader/QV101m.h"
 #include "support/LoopbackServer.h"
-#include "support/TempAppFolder.h"
+#include "support/ReaderRig.h"
 #include "support/TestMain.h"
 #include "support/TwipsPlaces.h"
 
@@ -88,39 +88,7 @@ private:
 class ReaderWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-
-    // The result of a script in the page (awaiting it when it is a promise).
-    static QVariant evaluate(platform::BrowserView* view, const QString& script, bool await = false)
-    {
-        QVariant result;
-        bool done = false;
-        const QString wrapped
-            = await ? QStringLiteral("(async () => await (%1))()").arg(script) : script;
-        if (await) {
-            // runJavaScript does not wait for promises: park the value on the page.
-            view->page()->runJavaScript(
-                QStringLiteral("%1.then(v => window.__result = v)").arg(wrapped));
-            QTest::qWaitFor(
-                [&] {
-                    view->page()->runJavaScript(QStringLiteral("window.__result"),
-                                                [&](const QVariant& v) {
-                                                    result = v;
-                                                    done = v.isValid();
-                                                });
-                    QTest::qWait(50);
-                    return done;
-                },
-                10000);
-            return result;
-        }
-        view->page()->runJavaScript(script, [&](const QVariant& v) {
-            result = v;
-            done = true;
-        });
-        QTest::qWaitFor([&] { return done; }, 10000);
-        return result;
-    }
+    std::optional<ReaderRig> rig_;
 
     // Clicks the first element that matches the selector with the mouse, as a user would.
     static void clickElement(platform::BrowserView* view, const QString& selector)
@@ -138,13 +106,6 @@ class ReaderWindowTest : public QObject {
                           QPoint(centre[0].toInt(), centre[1].toInt()));
     }
 
-    // Copies one of the hostile test pages into the book.
-    void addHostilePage(const char* name)
-    {
-        QVERIFY(QFile::copy(QStringLiteral(DA1011_HOSTILE_PAGES_DIR "/") + QLatin1String(name),
-                            folder_->file(QLatin1String(name))));
-    }
-
     // A dialog a page has open, if any.
     static QDialog* openPageDialog()
     {
@@ -153,12 +114,6 @@ class ReaderWindowTest : public QObject {
                 return box;
         }
         return nullptr;
-    }
-
-    static bool waitForLoad(platform::BrowserView* view, const QString& fileName)
-    {
-        return QTest::qWaitFor(
-            [&] { return view->url().fileName() == fileName && !view->isLoading(); }, 15000);
     }
 
     // Gives the window the outer size, frame included, in twips.
@@ -175,26 +130,20 @@ class ReaderWindowTest : public QObject {
     }
 
 private slots:
-    void init() { folder_ = std::make_unique<TempAppFolder>(); }
-    void cleanup()
-    {
-        if (QV101m* window = QV101m::loadedInstance())
-            window->Unload();
-        QTest::qWait(0);
-        folder_.reset();
-    }
+    void init() { rig_.emplace(); }
+    void cleanup() { rig_.reset(); }
 
     void theWindowOpensMaximizedOnTheStartPage()
     {
-        QVERIFY(folder_->path().contains(QLatin1Char(' ')));
+        QVERIFY(rig_->folder.path().contains(QLatin1Char(' ')));
         QV101m& w = QV101m::instance();
         QVERIFY(!w.Timer1->enabled());
         QCOMPARE(w.Timer1->interval(), 1000);
         w.ShowMaximized();
         QVERIFY(w.windowState() & Qt::WindowMaximized);
         QCOMPARE(w.windowTitle(), QStringLiteral("Quorvel 101"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
-        QCOMPARE(w.WebBrowser1->url(), QUrl::fromLocalFile(folder_->file("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        QCOMPARE(w.WebBrowser1->url(), QUrl::fromLocalFile(rig_->folder.file("start.html")));
         QCOMPARE(w.WebBrowser1->title(), QStringLiteral("Quorvel 101 - Contents"));
         // The view fills the maximized window, not its designed size.
         QCOMPARE(w.WebBrowser1->Width(), w.outerWidthTwips() - 2420.0f);
@@ -296,24 +245,25 @@ private slots:
         QCOMPARE(w.Command3->geometry(), panelBefore);
     }
 
-    void aRefusedWidthKeepsTheOldWidthWhileTheHeightIsStillSet()
+    void aRefusedExtentIsKeptWhileTheOtherIsStillSet_data()
     {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        // Narrower than the picture plus 500, or lower than 700: a negative extent.
+        QTest::newRow("width refused") << 1500 << 6000;
+        QTest::newRow("height refused") << 7995 << 600;
+    }
+    void aRefusedExtentIsKeptWhileTheOtherIsStillSet()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
         QV101m& w = QV101m::instance();
         resizeOuter(w, 9000, 7500);
         const float oldWidth = w.WebBrowser1->Width();
-        resizeOuter(w, 1500, 6000);  // narrower than the picture plus 500: a negative width
-        QCOMPARE(w.WebBrowser1->Width(), oldWidth);
-        QCOMPARE(w.WebBrowser1->Height(), 6000.0f - 700.0f);
-    }
-
-    void aRefusedHeightKeepsTheOldHeightWhileTheWidthIsStillSet()
-    {
-        QV101m& w = QV101m::instance();
-        resizeOuter(w, 9000, 7500);
         const float oldHeight = w.WebBrowser1->Height();
-        resizeOuter(w, 7995, 600);
-        QCOMPARE(w.WebBrowser1->Height(), oldHeight);
-        QCOMPARE(w.WebBrowser1->Width(), 7995.0f - 2420.0f);
+        resizeOuter(w, width, height);
+        QCOMPARE(w.WebBrowser1->Width(), width < 2420 ? oldWidth : width - 2420.0f);
+        QCOMPARE(w.WebBrowser1->Height(), height < 700 ? oldHeight : height - 700.0f);
     }
 
     void theViewRefusesSizesItCannotTake()
@@ -329,33 +279,29 @@ private slots:
 
     void tableOfContentsReloadsTheStartPageAndLeavesTheTimerAlone()
     {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        QV101m& w = rig_->show();
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QTRY_COMPARE(started.count(), 1);  // loaded again although it is shown
         QVERIFY(!w.Timer1->enabled());
 
-        w.WebBrowser1->Navigate(folder_->file("chapter02.html"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter02.html")));
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter02.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter02.html")));
         w.Timer1->setEnabled(true);  // a pending print stays pending
         const QRect size = w.WebBrowser1->geometry();
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(w.Timer1->enabled());
         w.Timer1->setEnabled(false);
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         QCOMPARE(w.WebBrowser1->geometry(), size);
     }
 
     void linksLeadThroughTheBook()
     {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        QV101m& w = rig_->show();
         w.WebBrowser1->page()->runJavaScript(
             QStringLiteral("document.querySelector('a[href=\"chapter01.html\"]').click()"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter01.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
     }
 
     // Hostile pages: what a page does on its own never leaves the book; a click on a web link
@@ -371,17 +317,15 @@ private slots:
         QVERIFY(outside.open());
         outside.write("secret");
         outside.close();
-        QVERIFY(QFile::link(outside.fileName(), folder_->file("link.txt")));
+        QVERIFY(QFile::link(outside.fileName(), rig_->folder.file("link.txt")));
         const UdpListener stun;
-        addHostilePage("probe.html");
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        rig_->addHostilePage("probe.html");
+        QV101m& w = rig_->show();
         const QString query = QStringLiteral("?outside=%1&web=%2&udp=%3")
                                   .arg(QUrl::fromLocalFile(outside.fileName()).toString(), web)
                                   .arg(stun.port());
         w.WebBrowser1->page()->setUrl(
-            QUrl::fromLocalFile(folder_->file("probe.html")).resolved(QUrl(query)));
+            QUrl::fromLocalFile(rig_->folder.file("probe.html")).resolved(QUrl(query)));
         // Not through Navigate(), which takes no query: wait for the page itself.
         QTRY_COMPARE_WITH_TIMEOUT(
             evaluate(w.WebBrowser1, QStringLiteral("document.title + ' ' + document.readyState")),
@@ -400,7 +344,7 @@ private slots:
 
         // The book itself keeps its pictures, stylesheet and anchors.
         w.WebBrowser1->Navigate(QV101m::wholeBookLocation());
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("Quorvel 101.HTM")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("Quorvel 101.HTM")));
         QCOMPARE(evaluate(w.WebBrowser1,
                           QStringLiteral(
                               "[...document.images].every(i => i.complete && i.naturalWidth > 0)"
@@ -414,11 +358,8 @@ private slots:
     void onlyAClickedWebLinkLeavesTheBookOncePerClick()
     {
         FakeDesktopOpener opener;
-        addHostilePage("links.html");
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        w.WebBrowser1->Navigate(folder_->file("links.html"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("links.html")));
+        rig_->addHostilePage("links.html");
+        QV101m& w = rig_->show(QStringLiteral("links.html"));
         QTest::qWait(1200);
         QCOMPARE(opener.opened(), QStringList{});
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
@@ -433,15 +374,14 @@ private slots:
         QTRY_COMPARE(opener.opened(), expected);
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
         clickElement(w.WebBrowser1, QStringLiteral("#inbook"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter02.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter02.html")));
         QCOMPARE(opener.opened(), expected);
     }
 
     void aPageCannotTrapTheUserInDialogs()
     {
-        addHostilePage("alerts.html");
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
+        rig_->addHostilePage("alerts.html");
+        QV101m& w = rig_->show();
         // The page's dialogs run in loops of their own: answer them from the event loop.
         int answered = 0;
         QPointer<QDialog> openWhenClosed;
@@ -462,13 +402,13 @@ private slots:
             }
         });
         user.start(50);
-        w.WebBrowser1->Navigate(folder_->file("alerts.html"));
+        w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
         QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
         QCOMPARE(answered, 3);
 
         // A new visit may show dialogs again; closing the window while one is open works.
         closeInstead = true;
-        w.WebBrowser1->Navigate(folder_->file("alerts.html"));
+        w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
         QTRY_VERIFY(!QV101m::loadedInstance());
         QVERIFY(closedWithDialogOpen);
         QTRY_VERIFY(!openWhenClosed || !openWhenClosed->isVisible());
@@ -477,10 +417,9 @@ private slots:
 
     void aRendererThatKeepsDyingGivesWayToANotice()
     {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
+        QV101m& w = rig_->show();
         for (int death = 1; death <= 4; ++death) {
-            QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+            QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
             QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
             const qint64 pid = w.WebBrowser1->page()->renderProcessPid();
             ::kill(static_cast<pid_t>(pid), SIGKILL);
@@ -488,7 +427,7 @@ private slots:
         }
         QTRY_COMPARE(w.WebBrowser1->title(), QStringLiteral("Page not shown"));
         QTest::mouseClick(w.Command2, Qt::LeftButton);  // the side panel still works
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
     }
 
     void locationsWithSpacesHashesAndDoubledSeparatorsAreFiles()
@@ -505,13 +444,11 @@ private slots:
 
     void aDeadPageProcessBringsTheStartPageBack()
     {
-        QV101m& w = QV101m::instance();
-        w.ShowMaximized();
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
-        w.WebBrowser1->Navigate(folder_->file("chapter03.html"));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("chapter03.html")));
+        QV101m& w = rig_->show();
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter03.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
         w.WebBrowser1->page()->load(QUrl(QStringLiteral("chrome://crash")));
-        QVERIFY(waitForLoad(w.WebBrowser1, QStringLiteral("start.html")));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
     }
 };
 

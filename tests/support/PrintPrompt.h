@@ -17,6 +17,14 @@ inline QLineEdit* promptFileName(QPrintDialog* prompt)
     return prompt->findChild<QLineEdit*>(QStringLiteral("filename"));
 }
 
+// Chooses the printer of that name.
+inline void choosePrinter(QPrintDialog* prompt, const QString& name)
+{
+    QComboBox* printers = promptPrinters(prompt);
+    QVERIFY(printers);
+    printers->setCurrentIndex(printers->findText(name));
+}
+
 // Chooses "Print to File (PDF)" and names the file.
 inline void choosePdfFile(QPrintDialog* prompt, const QString& path)
 {

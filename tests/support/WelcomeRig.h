@@ -13,9 +13,10 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
-#include <memory>
+#include <optional>
 
 inline void routeThroughLoopback(const LoopbackServer& server)
 {
@@ -50,25 +51,39 @@ inline void unloadAllWindows()
 }
 
 // A fresh application folder, loopback server and message-box watcher for one test, with
-// the program's requests routed to the server.
-inline void startWelcomeRig(std::unique_ptr<TempAppFolder>& folder,
-                            std::unique_ptr<LoopbackServer>& server,
-                            std::unique_ptr<ModalWatcher>& watcher)
-{
-    folder = std::make_unique<TempAppFolder>();
-    server = std::make_unique<LoopbackServer>();
-    watcher = std::make_unique<ModalWatcher>();
-    routeThroughLoopback(*server);
-    platform::Application::resetExitRequest();
-}
+// the program's requests routed to the server. Going, it unloads the windows first.
+struct WelcomeRig {
+    TempAppFolder folder;
+    std::optional<LoopbackServer> server{std::in_place};  // reset: nothing listens on the port
+    ModalWatcher watcher;
 
-inline void stopWelcomeRig(std::unique_ptr<TempAppFolder>& folder,
-                           std::unique_ptr<LoopbackServer>& server,
-                           std::unique_ptr<ModalWatcher>& watcher)
-{
-    unloadAllWindows();
-    watcher.reset();
-    server.reset();
-    folder.reset();
-    qunsetenv("http_proxy");
-}
+    WelcomeRig()
+    {
+        routeThroughLoopback(*server);
+        platform::Application::resetExitRequest();
+    }
+    ~WelcomeRig()
+    {
+        unloadAllWindows();
+        qunsetenv("http_proxy");
+    }
+
+    // A new server in place of the old one, for a test that answers differently.
+    LoopbackServer& newServer()
+    {
+        server.emplace();
+        routeThroughLoopback(*server);
+        return *server;
+    }
+
+    // The welcome window with both fields filled, subscribed; returns the messages shown.
+    QStringList subscribe(const QString& firstName = QStringLiteral("Ann"),
+                          const QString& email = QStringLiteral("a@b.example"), bool ticked = true)
+    {
+        QV101& w = fillWelcome(firstName, email, ticked);
+        if (!w.isLoaded())
+            return {QStringLiteral("the welcome window was not shown")};
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        return watcher.texts();
+    }
+};

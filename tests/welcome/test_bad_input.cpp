@@ -27,35 +27,13 @@ const QString kSendFailed = QStringLiteral(
 class BadInputTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-    std::unique_ptr<LoopbackServer> server_;
-    std::unique_ptr<ModalWatcher> watcher_;
-
-    // The welcome window with both fields filled, subscribed; returns the messages shown.
-    QStringList subscribe(const QString& firstName = QStringLiteral("Ann"),
-                          const QString& email = QStringLiteral("a@b.example"), bool ticked = true)
-    {
-        QV101& w = fillWelcome(firstName, email, ticked);
-        if (!w.isLoaded())
-            return {QStringLiteral("the welcome window was not shown")};
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        return watcher_->texts();
-    }
-
-    void expectWelcomeShownAndFileKept(const QByteArray& bytes)
-    {
-        QV101& w = QV101::instance();
-        QVERIFY(w.isLoaded());
-        QCOMPARE(w.Label2->text(), QV101::kLabel2Text);
-        QVERIFY(!readerLoaded());
-        QCOMPARE(folder_->read("dontshow.txt"), bytes);
-    }
+    std::optional<WelcomeRig> rig_;
 
 private slots:
-    void init() { startWelcomeRig(folder_, server_, watcher_); }
+    void init() { rig_.emplace(); }
     void cleanup()
     {
-        stopWelcomeRig(folder_, server_, watcher_);
+        rig_.reset();
         QVERIFY(!platform::Application::exitRequested());
     }
 
@@ -65,7 +43,7 @@ private slots:
     {
         // 100 MB of one unbroken item, then a last item other than "1".
         {
-            QFile file(folder_->file("dontshow.txt"));
+            QFile file(rig_->folder.file("dontshow.txt"));
             QVERIFY(file.open(QIODevice::WriteOnly));
             const QByteArray block(qsizetype{1024} * 1024, 'x');
             for (int i = 0; i < 100; ++i)
@@ -75,40 +53,21 @@ private slots:
         QV101& w = QV101::instance();
         QVERIFY(w.isLoaded());
         QVERIFY(!readerLoaded());
-        QCOMPARE(QFileInfo(folder_->file("dontshow.txt")).size(), qint64{100} * 1024 * 1024 + 5);
-    }
-
-    void oddFlagFilesShowTheWelcomeWindowAndStayAsTheyWere_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QByteArray binary;
-        for (int i = 0; i < 256; ++i)
-            binary.append(static_cast<char>(i));
-        QTest::newRow("binary bytes") << binary;
-        QTest::newRow("only commas") << QByteArray(",,,,,,");
-        QTest::newRow("unterminated quote") << QByteArray("\"0, 1\r\n");
-        QTest::newRow("NULs") << QByteArray(16, '\0');
-        QTest::newRow("1 in another encoding") << QByteArray("\xff\xfe"
-                                                             "1\0\r\0\n\0",
-                                                             8);
-    }
-    void oddFlagFilesShowTheWelcomeWindowAndStayAsTheyWere()
-    {
-        QFETCH(QByteArray, bytes);
-        folder_->write("dontshow.txt", bytes);
-        expectWelcomeShownAndFileKept(bytes);
+        QCOMPARE(QFileInfo(rig_->folder.file("dontshow.txt")).size(),
+                 qint64{100} * 1024 * 1024 + 5);
     }
 
     void aFolderOrAPipeInPlaceOfTheFlagFileShowsTheWelcomeWindow()
     {
-        QFile::remove(folder_->file("dontshow.txt"));
-        QVERIFY(QDir(folder_->path()).mkdir("dontshow.txt"));
+        QFile::remove(rig_->folder.file("dontshow.txt"));
+        QVERIFY(QDir(rig_->folder.path()).mkdir("dontshow.txt"));
         QVERIFY(QV101::instance().isLoaded());
         QV101::instance().Unload();
         QTest::qWait(0);
-        QVERIFY(QDir(folder_->path()).rmdir("dontshow.txt"));
+        QVERIFY(QDir(rig_->folder.path()).rmdir("dontshow.txt"));
         // A named pipe would block a reader that opened it: it must not even be opened.
-        QCOMPARE(::mkfifo(QFile::encodeName(folder_->file("dontshow.txt")).constData(), 0600), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(rig_->folder.file("dontshow.txt")).constData(), 0600),
+                 0);
         QVERIFY(QV101::instance().isLoaded());
     }
 
@@ -116,26 +75,24 @@ private slots:
     {
         if (::geteuid() == 0)
             QSKIP("root reads every file; the folder-in-its-place case covers an unopenable file");
-        folder_->write("dontshow.txt", "1\r\n");
-        QFile::setPermissions(folder_->file("dontshow.txt"), QFileDevice::WriteOwner);
+        rig_->folder.write("dontshow.txt", "1\r\n");
+        QFile::setPermissions(rig_->folder.file("dontshow.txt"), QFileDevice::WriteOwner);
         QVERIFY(QV101::instance().isLoaded());
     }
 
     void aFolderThatCannotBeWrittenKeepsTheChoiceUnsavedButOpensTheBook()
     {
         // Nothing can be created in /proc, not even by root: a read-only application folder.
-        folder_.reset();
         platform::Application::setPathOverride(QStringLiteral("/proc/self"));
         const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
-        platform::Application::setPathOverride(QString());
-        QCOMPARE(watcher_->seen().size(), 1);
-        QVERIFY2(watcher_->texts().first().startsWith(
+        platform::Application::setPathOverride(rig_->folder.path());
+        QCOMPARE(rig_->watcher.seen().size(), 1);
+        QVERIFY2(rig_->watcher.texts().first().startsWith(
                      QStringLiteral("Your choice could not be saved (")),
-                 qPrintable(watcher_->texts().first()));
+                 qPrintable(rig_->watcher.texts().first()));
         QVERIFY(readerLoaded());
-        folder_ = std::make_unique<TempAppFolder>();
     }
 
     void aFullDiskKeepsTheFlagFileWholeAndSaysWhatFollows()
@@ -143,7 +100,7 @@ private slots:
         SmallDisk disk;
         if (!disk.problem().isEmpty())
             QSKIP(qPrintable(disk.problem()));
-        QFile::copy(folder_->file("dontshow.txt"), disk.file("dontshow.txt"));
+        QFile::copy(rig_->folder.file("dontshow.txt"), disk.file("dontshow.txt"));
         QFile old(disk.file("dontshow.txt"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("0\r\n") == 3);
         old.close();
@@ -153,23 +110,24 @@ private slots:
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QCOMPARE(
-            watcher_->texts(),
+            rig_->watcher.texts(),
             QStringList{QStringLiteral("Your choice could not be saved (the disk is full). The "
                                        "welcome window will be shown again next time.")});
         QVERIFY(readerLoaded());
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("0\r\n"));
-        platform::Application::setPathOverride(folder_->path());
+        platform::Application::setPathOverride(rig_->folder.path());
     }
 
     // --- the subscription server ---------------------------------------------------------
 
     void aRefusedConnectionIsReported()
     {
-        server_.reset();
-        QCOMPARE(subscribe(), QStringList{kSendFailed.arg("the server could not be reached")});
+        rig_->server.reset();
+        QCOMPARE(rig_->subscribe(),
+                 QStringList{kSendFailed.arg("the server could not be reached")});
         QVERIFY(QV101::loadedInstance());
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray());
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray());
     }
 
     void anyAnswerOfTheServerCountsAsSent_data()
@@ -182,17 +140,17 @@ private slots:
     {
         QFETCH(int, status);
         int requests = 0;
-        server_->server().Get(".*",
-                              [&](const httplib::Request& request, httplib::Response& response) {
-                                  ++requests;
-                                  response.status = status;
-                                  if (status == 302)
-                                      response.set_header("Location", request.target + "&again=1");
-                              });
-        QCOMPARE(subscribe(), QStringList{});
+        rig_->server->server().Get(
+            ".*", [&](const httplib::Request& request, httplib::Response& response) {
+                ++requests;
+                response.status = status;
+                if (status == 302)
+                    response.set_header("Location", request.target + "&again=1");
+            });
+        QCOMPARE(rig_->subscribe(), QStringList{});
         QCOMPARE(requests, 1);  // a redirect is not followed
         QVERIFY(readerLoaded());
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray("1\r\n"));
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray("1\r\n"));
     }
 
     void aStalledOrEndlessAnswerEndsAtTheTimeoutWithAMessage_data()
@@ -204,20 +162,21 @@ private slots:
     void aStalledOrEndlessAnswerEndsAtTheTimeoutWithAMessage()
     {
         QFETCH(bool, endless);
-        server_->server().Get(".*",
-                              [endless](const httplib::Request&, httplib::Response& response) {
-                                  if (!endless) {
-                                      std::this_thread::sleep_for(1500ms);
-                                      return;
-                                  }
-                                  response.set_chunked_content_provider(
-                                      "text/plain", [](size_t, httplib::DataSink& sink) {
-                                          static const std::string block(size_t{64} * 1024, 'z');
-                                          return sink.write(block.data(), block.size());
-                                      });
-                              });
+        rig_->server->server().Get(
+            ".*", [endless](const httplib::Request&, httplib::Response& response) {
+                if (!endless) {
+                    std::this_thread::sleep_for(1500ms);
+                    return;
+                }
+                response.set_chunked_content_provider(
+                    "text/plain", [](size_t, httplib::DataSink& sink) {
+                        static const std::string block(size_t{64} * 1024, 'z');
+                        return sink.write(block.data(), block.size());
+                    });
+            });
         QV101::instance().Inet1.setTimeout(400ms);
-        QCOMPARE(subscribe(), QStringList{kSendFailed.arg("the server did not answer in time")});
+        QCOMPARE(rig_->subscribe(),
+                 QStringList{kSendFailed.arg("the server did not answer in time")});
         QVERIFY(QV101::loadedInstance());
         QVERIFY(!readerLoaded());
     }
@@ -225,18 +184,18 @@ private slots:
     void longFieldsAndLineBreaksAreSentAsTyped()
     {
         QList<QByteArray> targets;
-        server_->server().Get(".*", [&](const httplib::Request& request, httplib::Response&) {
+        rig_->server->server().Get(".*", [&](const httplib::Request& request, httplib::Response&) {
             targets << QByteArray::fromStdString(request.target);
         });
         const QString name = QStringLiteral("line one\nline two\r\n\ttab");
-        QCOMPARE(subscribe(name, QStringLiteral("a@b.example"), false), QStringList{});
+        QCOMPARE(rig_->subscribe(name, QStringLiteral("a@b.example"), false), QStringList{});
         QCOMPARE(targets.size(), 1);
         QVERIFY(targets.first().endsWith("&fname1=line%20one%0Aline%20two%0D%0A%09tab"));
 
         // 10,000 characters: the request goes out whole; an answer of any kind counts.
         unloadAllWindows();
         const QString longName(10000, QLatin1Char('n'));
-        QCOMPARE(subscribe(longName, QStringLiteral("a@b.example"), false), QStringList{});
+        QCOMPARE(rig_->subscribe(longName, QStringLiteral("a@b.example"), false), QStringList{});
         QVERIFY(readerLoaded());
     }
 
@@ -244,14 +203,14 @@ private slots:
 
     void aMissingStartPageLeavesTheReaderWorking()
     {
-        QFile::remove(folder_->file("start.html"));
+        QFile::remove(rig_->folder.file("start.html"));
         QV101m& reader = QV101m::instance();
         reader.ShowMaximized();
         QVERIFY(QTest::qWaitFor([&] { return !reader.WebBrowser1->isLoading(); }, 20000));
         QTest::mouseClick(reader.Command2, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !reader.WebBrowser1->isLoading(); }, 20000));
         QVERIFY(QV101m::loadedInstance());
-        QVERIFY(watcher_->seen().isEmpty());
+        QVERIFY(rig_->watcher.seen().isEmpty());
     }
 };
 

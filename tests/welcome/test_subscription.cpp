@@ -1,9 +1,6 @@
 #include "platform/AppInfo.h"
 #include "platform/Form.h"
 #include "reader/QV101m.h"
-#include "support/LoopbackServer.h"
-#include "support/ModalWatcher.h"
-#include "support/TempAppFolder.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"
 #include "welcome/QV101.h"
@@ -23,21 +20,23 @@ using namespace std::chrono_literals;
 class SubscriptionTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempAppFolder> folder_;
-    std::unique_ptr<LoopbackServer> server_;
-    std::unique_ptr<ModalWatcher> watcher_;
+    std::optional<WelcomeRig> rig_;
 
 private slots:
     void init()
     {
-        startWelcomeRig(folder_, server_, watcher_);
-        server_->server().Get(".*",
-                              [this](const httplib::Request& request, httplib::Response& response) {
-                                  server_->record(request);
-                                  response.set_content("subscribed", "text/plain");
-                              });
+        LoopbackServer& server = *rig_.emplace().server;
+        server.server().Get(
+            ".*", [&server](const httplib::Request& request, httplib::Response& response) {
+                server.record(request);
+                response.set_content("subscribed", "text/plain");
+            });
     }
-    void cleanup() { stopWelcomeRig(folder_, server_, watcher_); }
+    void cleanup()
+    {
+        rig_.reset();
+        QVERIFY(!platform::Application::exitRequested());
+    }
 
     void theAddressCarriesBothValuesEncodedInOrder()
     {
@@ -69,16 +68,15 @@ private slots:
         QFETCH(QString, firstName);
         QFETCH(QString, email);
         QFETCH(QString, message);
-        QV101& w = fillWelcome(firstName, email, true);
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(watcher_->texts(), QStringList{message});
-        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
-        QCOMPARE(watcher_->seen().first().icon, QMessageBox::NoIcon);
-        QVERIFY(server_->targets().isEmpty());
-        QVERIFY(QV101::loadedInstance());
-        QCOMPARE(w.Text1->text(), firstName);
-        QCOMPARE(w.Text2->text(), email);
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray());
+        QCOMPARE(rig_->subscribe(firstName, email, true), QStringList{message});
+        QCOMPARE(rig_->watcher.seen().first().title, QStringLiteral("Quorvel 101"));
+        QCOMPARE(rig_->watcher.seen().first().icon, QMessageBox::NoIcon);
+        QVERIFY(rig_->server->targets().isEmpty());
+        QV101* w = QV101::loadedInstance();
+        QVERIFY(w);
+        QCOMPARE(w->Text1->text(), firstName);
+        QCOMPARE(w->Text2->text(), email);
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray());
         QVERIFY(!readerLoaded());
     }
 
@@ -86,10 +84,8 @@ private slots:
     {
         const QString name = QStringLiteral("  J\u00f6rg & Co = #1 ");
         const QString email = QStringLiteral("j+x@b.example&fname1=evil#frag");
-        QV101& w = fillWelcome(name, email, false);
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QVERIFY(watcher_->seen().isEmpty());
-        const QList<QByteArray> targets = server_->targets();
+        QCOMPARE(rig_->subscribe(name, email, false), QStringList{});
+        const QList<QByteArray> targets = rig_->server->targets();
         QCOMPARE(targets.size(), 1);
         const QUrl url(QString::fromLatin1(targets.first()));
         QCOMPARE(url.host(), QStringLiteral("www.quorvel.example"));
@@ -107,19 +103,17 @@ private slots:
                  name);
         QVERIFY(!QV101::loadedInstance());
         QVERIFY(readerLoaded());
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray());  // box unticked: left as it was
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray());  // box unticked: left as it was
     }
 
     void theHourglassShowsWhileTheRequestRuns()
     {
-        server_ = std::make_unique<LoopbackServer>();
-        server_->server().Get(".*", [](const httplib::Request&, httplib::Response& response) {
-            std::this_thread::sleep_for(400ms);
-            response.set_content("ok", "text/plain");
-        });
-        routeThroughLoopback(*server_);
-        QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
-        int pointerDuring = -1;
+        rig_->newServer().server().Get(".*",
+                                       [](const httplib::Request&, httplib::Response& response) {
+                                           std::this_thread::sleep_for(400ms);
+                                           response.set_content("ok", "text/plain");
+                                       });
+        auto pointerDuring = platform::MousePointer::Default;
         Qt::CursorShape shapeDuring = Qt::ArrowCursor;
         QTimer::singleShot(150, this, [&] {
             if (QV101* live = QV101::loadedInstance())
@@ -127,66 +121,65 @@ private slots:
             if (QGuiApplication::overrideCursor())
                 shapeDuring = QGuiApplication::overrideCursor()->shape();
         });
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(pointerDuring, 11);
+        rig_->subscribe(QStringLiteral("Ann"), QStringLiteral("a@b.example"), false);
+        QCOMPARE(pointerDuring, platform::MousePointer::Hourglass);
         QCOMPARE(shapeDuring, Qt::WaitCursor);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     void aFailedRequestKeepsTheWindowAsItWas()
     {
-        server_.reset();  // nothing listens on the proxy port any more: the connection is refused
+        // Nothing listens on the proxy port any more: the connection is refused.
+        rig_->server.reset();
         const QByteArray before("0\r\n");
-        folder_->write("dontshow.txt", before);
+        rig_->folder.write("dontshow.txt", before);
         QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(
-            watcher_->texts(),
+            rig_->watcher.texts(),
             QStringList{QStringLiteral(
                 "Sorry, your subscription could not be sent (the server could not be reached). "
                 "Please check your Internet connection and try again.")});
-        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
+        QCOMPARE(rig_->watcher.seen().first().title, QStringLiteral("Quorvel 101"));
         QCOMPARE(QV101::loadedInstance(), &w);
         QCOMPARE(w.Text1->text(), QStringLiteral("Ann"));
         QCOMPARE(w.Text2->text(), QStringLiteral("a@b.example"));
         QCOMPARE(w.Check1->checkState(), Qt::Checked);
-        QCOMPARE(w.mousePointer(), 0);
+        QCOMPARE(w.mousePointer(), platform::MousePointer::Default);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QCOMPARE(folder_->read("dontshow.txt"), before);
+        QCOMPARE(rig_->folder.read("dontshow.txt"), before);
         QVERIFY(!readerLoaded());
-        QVERIFY(!platform::Application::exitRequested());
     }
 
     void subscribingWithTheBoxTickedRemembersTheChoice()
     {
-        QV101& w = fillWelcome(QStringLiteral("Ann"), QStringLiteral("a@b.example"), true);
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(server_->targets().size(), 1);
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray("\x31\x0d\x0a"));
+        QCOMPARE(rig_->subscribe(), QStringList{});
+        QCOMPARE(rig_->server->targets().size(), 1);
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray("\x31\x0d\x0a"));
         QVERIFY(readerLoaded());
     }
 
     void aChoiceThatCannotBeSavedIsReportedAndTheBookStillOpens()
     {
-        QFile::remove(folder_->file("dontshow.txt"));
-        QDir(folder_->path()).mkdir("dontshow.txt");
+        QFile::remove(rig_->folder.file("dontshow.txt"));
+        QDir(rig_->folder.path()).mkdir("dontshow.txt");
         const ScopedUserConfig noUserFolder(ScopedUserConfig::unwritable());
         QV101& w = fillWelcome(QString(), QString(), true);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
-        QCOMPARE(watcher_->seen().size(), 1);
-        QCOMPARE(watcher_->texts().first(),
+        QCOMPARE(rig_->watcher.seen().size(), 1);
+        QCOMPARE(rig_->watcher.texts().first(),
                  QStringLiteral("Your choice could not be saved (a folder of that name is in the "
                                 "way). The welcome window will be shown again next time."));
-        QCOMPARE(watcher_->seen().first().title, QStringLiteral("Quorvel 101"));
+        QCOMPARE(rig_->watcher.seen().first().title, QStringLiteral("Quorvel 101"));
         QVERIFY(readerLoaded());
-        QVERIFY(QFileInfo(folder_->file("dontshow.txt")).isDir());
+        QVERIFY(QFileInfo(rig_->folder.file("dontshow.txt")).isDir());
     }
 
     void startBookHandsOverToTheReaderOnce()
     {
         auto& registry = platform::FormRegistry::instance();
         QSignalSpy ended(&registry, &platform::FormRegistry::noWindowLoaded);
-        folder_->write("dontshow.txt", "0\r\n");
+        rig_->folder.write("dontshow.txt", "0\r\n");
         QV101& w = fillWelcome(QString(), QString(), false);
         QPointer<QV101> old(&w);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -200,20 +193,20 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(ended.count(), 0);
         QCOMPARE(QV101m::loadedInstance(), reader);
-        QCOMPARE(folder_->read("dontshow.txt"), QByteArray("0\r\n"));
-        QVERIFY(server_->targets().isEmpty());
+        QCOMPARE(rig_->folder.read("dontshow.txt"), QByteArray("0\r\n"));
+        QVERIFY(rig_->server->targets().isEmpty());
     }
 
     void theNextStartSkipsTheWelcomeWindow()
     {
-        folder_->write("dontshow.txt", "1\r\n");
+        rig_->folder.write("dontshow.txt", "1\r\n");
         QV101& w = QV101::instance();
         QVERIFY(!w.isLoaded());
         QVERIFY(!w.isVisible());
         QVERIFY(readerLoaded());
     }
 
-    void otherFlagValuesShowTheWelcomeWindow_data()
+    void otherFlagValuesShowTheWelcomeWindowAndStayAsTheyWere_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("empty") << QByteArray();
@@ -221,24 +214,34 @@ private slots:
         QTest::newRow("1 then 0") << QByteArray("1\r\n0\r\n");
         QTest::newRow("one with blank") << QByteArray("1 x\r\n");
         QTest::newRow("binary") << QByteArray("\x00\xff\x01", 3);
+        QByteArray everyByte;
+        for (int i = 0; i < 256; ++i)
+            everyByte.append(static_cast<char>(i));
+        QTest::newRow("every byte") << everyByte;
+        QTest::newRow("only commas") << QByteArray(",,,,,,");
+        QTest::newRow("unterminated quote") << QByteArray("\"0, 1\r\n");
+        QTest::newRow("NULs") << QByteArray(16, '\0');
+        QTest::newRow("1 in another encoding") << QByteArray("\xff\xfe"
+                                                             "1\0\r\0\n\0",
+                                                             8);
     }
-    void otherFlagValuesShowTheWelcomeWindow()
+    void otherFlagValuesShowTheWelcomeWindowAndStayAsTheyWere()
     {
         QFETCH(QByteArray, bytes);
-        folder_->write("dontshow.txt", bytes);
+        rig_->folder.write("dontshow.txt", bytes);
         QV101& w = QV101::instance();
         QVERIFY(w.isLoaded());
         QCOMPARE(w.Label2->text(), QV101::kLabel2Text);
         QVERIFY(!readerLoaded());
-        QCOMPARE(folder_->read("dontshow.txt"), bytes);
+        QCOMPARE(rig_->folder.read("dontshow.txt"), bytes);
     }
 
     void aMissingFlagFileShowsTheWelcomeWindowAndWritesNothing()
     {
-        QFile::remove(folder_->file("dontshow.txt"));
+        QFile::remove(rig_->folder.file("dontshow.txt"));
         QV101& w = QV101::instance();
         QVERIFY(w.isLoaded());
-        QVERIFY(!QFile::exists(folder_->file("dontshow.txt")));
+        QVERIFY(!QFile::exists(rig_->folder.file("dontshow.txt")));
     }
 };
 
