@@ -11,7 +11,7 @@ void showReaderWindow()
     static ReaderWindowFactory* factory = nullptr;
     if (!factory) {
         platform::prepareWebEngine();
-        factory = &platform::loadPlugin<ReaderWindowFactory>(QStringLiteral("DA1011-reader"));
+        factory = &platform::loadPlugin<ReaderWindowFactory>(QStringLiteral(DA1011_READER_PLUGIN));
     }
     factory->showReaderWindow();
 }
