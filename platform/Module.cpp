@@ -38,16 +38,19 @@ QObject& loadPluginObject(const QString& baseName, const char* interfaceId)
         if (interfaceOf(plugin.metaData()) == wanted)
             return *plugin.instance();
 
-    // Never unloaded: the plugin's windows and static objects live until the process ends.
+    // The metadata is read from the file without running any of its code, so a file that is
+    // not this program's plugin is refused before it is loaded.
     QPluginLoader loader(QCoreApplication::applicationDirPath() + QLatin1Char('/') + baseName);
-    if (!loader.load())
+    const QJsonObject metaData = loader.metaData();
+    if (!metaData.isEmpty() && interfaceOf(metaData) != wanted)
+        throw PlatformError(kErrInternal,
+                            QStringLiteral("%1 is not a plugin of this program").arg(baseName));
+    // Never unloaded: the plugin's windows and static objects live until the process ends.
+    QObject* plugin = loader.instance();
+    if (!plugin)
         throw PlatformError(
             kErrFileNotFound,
             QStringLiteral("%1 could not be loaded: %2").arg(baseName, loader.errorString()));
-    QObject* plugin = loader.instance();
-    if (!plugin || interfaceOf(loader.metaData()) != wanted || !plugin->qt_metacast(interfaceId))
-        throw PlatformError(kErrInternal,
-                            QStringLiteral("%1 is not a plugin of this program").arg(baseName));
     return *plugin;
 }
 

@@ -6,7 +6,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
 cd "$root"
-cmake --preset fuzz -DDA1011_FUZZ_SECONDS="${DA1011_FUZZ_SECONDS:-30}" >/dev/null
 for preset in tidy asan fuzz default; do
   printf '\n== %s\n' "$preset"
   cmake --workflow --preset "$preset"
