@@ -1,4 +1,5 @@
 #include "app/Startup.h"
+#include "platform/AppInfo.h"
 
 #include <QApplication>
 
@@ -13,7 +14,7 @@ int main(int argc, char* argv[])
     {
         QApplication application(argc, argv);
         prepareApplication();
-        code = runProgram();
+        code = platform::Application::finish(runProgram());
     }
     curl_global_cleanup();
     return code;

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDir>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace platform {
 
 namespace {
@@ -12,6 +15,7 @@ QString& pathOverride()
     return folder;
 }
 bool g_exitRequested = false;
+int g_teardownHolds = 0;
 int g_exitCode = 0;
 }  // namespace
 
@@ -61,6 +65,26 @@ void Application::resetExitRequest()
 {
     g_exitRequested = false;
     g_exitCode = 0;
+}
+
+void Application::holdTeardown()
+{
+    ++g_teardownHolds;
+}
+
+void Application::releaseTeardown()
+{
+    if (g_teardownHolds > 0)
+        --g_teardownHolds;
+}
+
+int Application::finish(int code)
+{
+    if (g_teardownHolds == 0)
+        return code;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
 }
 
 }  // namespace platform

@@ -20,6 +20,15 @@ public:
     static int exec();
     // Lets a test carry on after a simulated end of the process.
     static void resetExitRequest();
+
+    // While something alive must not be destroyed (a web page the engine still owes an
+    // answer, whose destruction the engine punishes by aborting), the process ends without
+    // tearing down: finish() flushes the output and ends it at once. Holds are counted.
+    static void holdTeardown();
+    static void releaseTeardown();
+    // The last call of main, inside the application's scope: returns code, or, while the
+    // teardown is held, ends the process with it.
+    static int finish(int code);
 };
 
 }  // namespace platform

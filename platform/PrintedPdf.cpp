@@ -1,7 +1,9 @@
 #include "platform/PrintedPdf.h"
 
 #include "platform/PdfFinisher.h"
+#include "platform/PendingPdfPages.h"
 #include "platform/PrintDecorations.h"
+#include "platform/Trace.h"
 
 #include <QFuture>
 #include <QPageSize>
@@ -155,8 +157,11 @@ void PrintedPdf::make(const QPageLayout& layout, const QPageRanges& ranges,
             return;
         }
         QPointer<PrintedPdf> self(this);
+        PendingPdfPages::begin(page_);
+        qCDebug(lcPage) << "asked the engine for the page's PDF";
         page_->printToPdf(
-            [self](const QByteArray& pdf) {
+            [self, page = page_](const QByteArray& pdf) {
+                PendingPdfPages::end(page);
                 if (!self)
                     return;
                 self->unmarkHeadings();

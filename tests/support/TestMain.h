@@ -5,6 +5,7 @@
 // was chosen, with a per-user config folder of its own.
 
 #include "app/Startup.h"
+#include "platform/AppInfo.h"
 #include "support/UserConfig.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@
             prepareApplication();                                                                  \
             TestClass tc;                                                                          \
             QTEST_SET_MAIN_SOURCE_PATH                                                             \
-            code = QTest::qExec(&tc, argc, argv);                                                  \
+            code = platform::Application::finish(QTest::qExec(&tc, argc, argv));                   \
         }                                                                                          \
         curl_global_cleanup();                                                                     \
         return code;                                                                               \
