@@ -4,14 +4,17 @@
 #include "platform/Errors.h"
 #include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
+#include "platform/PendingPdfPages.h"
 #include "platform/PrintFileName.h"
 #include "platform/Trace.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QHideEvent>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -24,6 +27,12 @@
 #include <QWebEngineView>
 
 #include <cmath>
+#include <memory>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
 
 namespace platform {
 
@@ -36,6 +45,12 @@ constexpr int kAskDocumentEveryMs = 250;
 // A page whose renderer keeps dying is shown again this many times a minute, no more.
 constexpr int kRestartsPerMinute = 3;
 constexpr int kMinuteMs = 60'000;
+// A page that has not answered this long after it was asked to make way for another is
+// stuck (an endless script), and its renderer is ended so that the next page can come.
+constexpr int kHungPageMs = 1500;
+// A print job still running this long after its window was closed is given up, so that
+// closing the window always ends the program within seconds.
+constexpr int kClosedJobGraceMs = 5000;
 
 const char* const kPageNotShown
     = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Page not shown</title></head>"
@@ -83,24 +98,50 @@ BrowserView::BrowserView(QWidget* parent)
     // The user's clicks and keys reach the page through the view's render widget.
     view_->installEventFilter(this);
     view_->setPage(page_);
+    attachPage();
     for (QWidget* child : view_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->installEventFilter(this);
 
+    connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
+    connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
+    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::onPagePrintRequested);
+}
+
+BrowserView::~BrowserView()
+{
+    // The view would take its page with it; one the engine still owes a PDF must live on.
+    if (PendingPdfPages::owes(page_))
+        PendingPdfPages::retire(page_);
+}
+
+void BrowserView::attachPage()
+{
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
                     onRendererTerminated();
             });
     connect(page_, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
-    connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
-    connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
-    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::onPagePrintRequested);
 }
 
-BrowserView::~BrowserView() = default;
+void BrowserView::replacePage()
+{
+    // A page the engine will not serve again (a PDF it never delivered blocks every later
+    // one) gives way to a fresh page with the same confinement; the old one is kept until it
+    // may be destroyed.
+    ConfinedPage* old = page_;
+    disconnect(old, nullptr, this, nullptr);
+    old->setParent(nullptr);  // the view must not take it along when it lets it go
+    page_ = new ConfinedPage(view_);
+    page_->confineTo(folder_);
+    view_->setPage(page_);
+    attachPage();
+    PendingPdfPages::retire(old);
+}
 
 void BrowserView::confineTo(const QString& folder)
 {
+    folder_ = folder;
     page_->confineTo(folder);
 }
 
@@ -133,6 +174,15 @@ void BrowserView::hideEvent(QHideEvent* event)
 {
     // The window going away answers the page's open dialog, so that closing it always works.
     page_->dismissDialog();
+    // A print job may finish after its window has closed, but only for a few seconds, and
+    // its outcome is not shown any more.
+    if (!event->spontaneous() && printer_->busy()) {
+        windowClosed_ = true;
+        QTimer::singleShot(kClosedJobGraceMs, this, [this] {
+            if (printer_->busy())
+                printer_->abandon();
+        });
+    }
     QWidget::hideEvent(event);
 }
 
@@ -152,6 +202,13 @@ void BrowserView::onPagePrintRequested()
 
 void BrowserView::onRendererTerminated()
 {
+    if (PendingPdfPages::owes(page_))
+        replacePage();
+    if (!afterHungPage_.isEmpty()) {
+        // Ended by the view itself: the page asked for comes, and this is no crash.
+        load(std::exchange(afterHungPage_, QUrl()));
+        return;
+    }
     recentDeaths_.removeIf([](const QDeadlineTimer& death) { return death.hasExpired(); });
     recentDeaths_.append(QDeadlineTimer(kMinuteMs));
     if (recentDeaths_.size() > kRestartsPerMinute) {
@@ -177,11 +234,57 @@ void BrowserView::Navigate(const QString& location)
     if (!url.isValid())
         throw PlatformError(kErrInvalidPropertyValue,
                             QStringLiteral("The location is not valid: %1").arg(location));
+    if (navigated_)
+        watchForHang(url);
+    load(url);
+}
+
+void BrowserView::load(const QUrl& url)
+{
     navigated_ = true;
     loading_ = true;  // from now on, until the view reports this load ended
     pendingUrl_ = url;
     ownStartAwaited_ = true;
     view_->setUrl(url);
+}
+
+void BrowserView::watchForHang(const QUrl& url)
+{
+    // The page shown must let the next one come: a page caught in an endless script never
+    // does. It is asked for a trivial answer in the program's own script world before the
+    // next page is asked for, which it gives at once unless it is stuck; when none has come
+    // and the next page has not finished loading, its renderer is ended.
+    auto answered = std::make_shared<bool>(false);
+    const qint64 renderer = page_->renderProcessPid();
+    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [answered](const QVariant&) { *answered = true; });
+    QTimer::singleShot(kHungPageMs, this,
+                       [this, url, answered, renderer, page = QPointer<ConfinedPage>(page_)] {
+                           if (*answered || page != page_ || !loading_ || pendingUrl_ != url
+                               || !afterHungPage_.isEmpty())
+                               return;
+                           endHungPage(url, renderer);
+                       });
+}
+
+void BrowserView::endHungPage(const QUrl& url, qint64 renderer)
+{
+    qCInfo(lcPage) << "the page does not answer; its renderer is ended to show the next page";
+#ifdef Q_OS_UNIX
+    // Ending a renderer is safe unless the engine still owes the page a PDF.
+    if (!PendingPdfPages::owes(page_) && renderer > 0 && renderer == page_->renderProcessPid()
+        && renderer != QCoreApplication::applicationPid()) {
+        afterHungPage_ = url;
+        ::kill(static_cast<pid_t>(renderer), SIGKILL);
+        return;
+    }
+#else
+    Q_UNUSED(renderer);
+#endif
+    if (printer_->busy())
+        printer_->abandon();
+    replacePage();
+    load(url);
 }
 
 float BrowserView::checkedExtent(float twips)
@@ -262,6 +365,7 @@ void BrowserView::ExecWB(BrowserCommand command, CommandOption)
         throw PlatformError(kErrPrintFailed, QStringLiteral("There is no page to print"));
     if (promptOpen_ || printer_->busy())
         throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
+    windowClosed_ = false;
     {
         const QScopedValueRollback promptOpen(promptOpen_, true);
         waitWhileLoading();
@@ -342,6 +446,15 @@ void BrowserView::printAndWait()
         loop.exec();
     if (!done)
         throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
+    // A page still owed its PDF will get no other from the engine: printing goes on with a
+    // fresh page showing the same address.
+    if (PendingPdfPages::owes(page_) && !windowClosed_) {
+        const QUrl shown = view_->url();
+        replacePage();
+        load(shown);
+    }
+    if (!ok && windowClosed_)
+        throw PlatformError(kErrPrintFailed, failure);
     if (!ok) {
         // The window's print command ignores failures; the job's own layer says once what
         // became of it, so a PDF that was never written does not pass for a success.

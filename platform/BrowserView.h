@@ -95,6 +95,11 @@ private:
     static float checkedExtent(float twips);
     void onPagePrintRequested();
     void onRendererTerminated();
+    void attachPage();
+    void replacePage();
+    void load(const QUrl& url);
+    void watchForHang(const QUrl& url);
+    void endHungPage(const QUrl& url, qint64 renderer);
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
     void waitWhileLoading();
@@ -103,6 +108,7 @@ private:
 
     QWebEngineView* view_;
     ConfinedPage* page_;
+    QString folder_;
     float widthTwips_;
     float heightTwips_;
     bool navigated_ = false;
@@ -112,6 +118,8 @@ private:
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
     bool promptOpen_ = false;
+    bool windowClosed_ = false;  // the window closed while the running print job went on
+    QUrl afterHungPage_;  // shown once the renderer the view ended is gone
     std::function<void()> pageProcessDied_;
     QList<QDeadlineTimer> recentDeaths_;
 };

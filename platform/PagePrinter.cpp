@@ -56,6 +56,64 @@ namespace {
 // How long a page may take to show that its renderer is answering at all.
 constexpr int kResponsivenessWaitMs = 10'000;
 
+// The page's answer to the printer's first question: the smallest paper its @page rules ask
+// for, as [width, height] in CSS pixels, or null. Paper too small for anything to fit on
+// gives the engine no page at all, and then it never answers. Asked in the program's own
+// script world; style sheets the page cannot read are not read here either.
+constexpr auto kSmallestPaper = R"JS(
+(function () {
+  var box = document.createElement('div');
+  box.style.cssText = 'position:absolute;visibility:hidden;left:0;top:0';
+  (document.body || document.documentElement).appendChild(box);
+  var pixels = function (text) {
+    box.style.width = '';
+    box.style.width = text;
+    return box.style.width ? box.getBoundingClientRect().width : NaN;
+  };
+  var smallest = null;
+  var take = function (size) {
+    var lengths = size.trim().split(/\s+/).map(pixels).filter(function (v) { return !isNaN(v); });
+    if (!lengths.length)
+      return;
+    var paper = [lengths[0], lengths.length > 1 ? lengths[1] : lengths[0]];
+    if (!smallest || Math.min(paper[0], paper[1]) < Math.min(smallest[0], smallest[1]))
+      smallest = paper;
+  };
+  var walk = function (rules, depth) {
+    if (!rules || depth > 8)
+      return;
+    for (var i = 0; i < rules.length; ++i) {
+      var rule = rules[i];
+      try {
+        if (rule.type === CSSRule.PAGE_RULE)
+          take(rule.style.getPropertyValue('size') || '');
+        else if (rule.styleSheet)
+          walk(rule.styleSheet.cssRules, depth + 1);
+        else if (rule.cssRules)
+          walk(rule.cssRules, depth + 1);
+      } catch (e) { }
+    }
+  };
+  var sheets = Array.from(document.styleSheets).concat(document.adoptedStyleSheets || []);
+  sheets.forEach(function (sheet) { try { walk(sheet.cssRules, 0); } catch (e) { } });
+  box.remove();
+  return smallest;
+})()
+)JS";
+
+// Paper on which less than an inch each way is left inside the job's margins.
+bool tooSmallToPrintOn(const QVariant& answer, const QPageLayout& layout)
+{
+    const QVariantList paper = answer.toList();
+    if (paper.size() != 2)
+        return false;
+    constexpr double kPointsPerPixel = 0.75;
+    constexpr double kLeastPoints = 72;
+    const QMarginsF margins = layout.margins(QPageLayout::Point);
+    return paper[0].toDouble() * kPointsPerPixel - margins.left() - margins.right() < kLeastPoints
+        || paper[1].toDouble() * kPointsPerPixel - margins.top() - margins.bottom() < kLeastPoints;
+}
+
 // Writes the whole document or nothing: the bytes go to a temporary file in the target's
 // folder that replaces the target only once everything is on disk. Unbuffered, so that a
 // disk without room fails the write itself: a buffered write would fail only in commit()'s
@@ -160,8 +218,8 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
 {
     // A page whose renderer is caught in an endless script would never answer a PDF request,
     // and the engine aborts the whole process when such a page is closed or its renderer ends
-    // with the request outstanding. So the page is first asked for a trivial answer, and the
-    // PDF is requested only once it has given one.
+    // with the request outstanding. So the page is first asked a question (the paper its
+    // style asks for), and the PDF is requested only once it has answered.
     QPointer<PagePrinter> self(this);
     const quint64 number = jobNumber_;
     QTimer::singleShot(qMin(timeLimitMs_, kResponsivenessWaitMs), this, [this, number] {
@@ -169,11 +227,21 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
             complete(false, tr("The page is not responding, so it could not be printed."));
     });
     view_->page()->runJavaScript(
-        QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-        [self, job, use = std::move(use), number](const QVariant&) mutable {
+        QString::fromLatin1(kSmallestPaper), QWebEngineScript::ApplicationWorld,
+        [self, job, use = std::move(use), number](const QVariant& paper) mutable {
             if (!self || !self->isCurrent(number))
                 return;
             self->answeredJob_ = number;
+            if (tooSmallToPrintOn(paper, job.layout)) {
+                const QVariantList size = paper.toList();
+                constexpr double kMillimetresPerPixel = 25.4 / 96;
+                self->complete(false,
+                               tr("The page asks for paper of %1 x %2 mm, too small to "
+                                  "print on, so it could not be printed.")
+                                   .arg(size[0].toDouble() * kMillimetresPerPixel, 0, 'f', 1)
+                                   .arg(size[1].toDouble() * kMillimetresPerPixel, 0, 'f', 1));
+                return;
+            }
             self->requestPdf(job, std::move(use));
         });
 }
@@ -216,6 +284,11 @@ void PagePrinter::complete(bool ok, const QString& errorDescription)
     deadline_->stop();
     disconnect(rendererWatch_);
     emit finished(ok, ok ? QString() : errorDescription);
+}
+
+void PagePrinter::abandon()
+{
+    complete(false, tr("Printing was stopped."));
 }
 
 void PagePrinter::failLater(const QString& errorDescription)

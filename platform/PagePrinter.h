@@ -40,6 +40,9 @@ public:
     // (page set, pages per side, banners, the driver's own options), as names and values.
     static QStringList dialogJobOptions(const QPrinter& printer);
 
+    // Ends the running job at once as failed; whatever the page answers later is dropped.
+    void abandon();
+
     // True from print() until finished() has been emitted.
     bool busy() const { return busy_; }
 

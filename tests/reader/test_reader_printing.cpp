@@ -349,6 +349,56 @@ private slots:
         QTRY_VERIFY(!window);
     }
 
+    void aPageWithPaperTooSmallFailsAtOnce()
+    {
+        rig_->addHostilePage("tiny-paper.html");
+        QV101m& w = rig_->show(QStringLiteral("tiny-paper.html"));
+        w.WebBrowser1->setPrintTimeLimit(20000);
+        clock_.restart();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY2(clock_.elapsed() < 10000, qPrintable(QString::number(clock_.elapsed())));
+        QCOMPARE(rig_->watcher->texts(),
+                 QStringList{QStringLiteral("The page asks for paper of 0.3 x 0.3 mm, too small to "
+                                            "print on, so it could not be printed.")});
+        QVERIFY(!QFile::exists(pdfPath()));
+    }
+
+    void aPrintJobThatNeverEndsLeavesPrintingWorking()
+    {
+        rig_->addHostilePage("print-hang.html");
+        QV101m& w = rig_->show(QStringLiteral("print-hang.html"));
+        w.WebBrowser1->setPrintTimeLimit(3000);
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(rig_->watcher->texts(),
+                 QStringList{QStringLiteral(
+                     "The page did not finish printing in time, so printing was stopped.")});
+        QVERIFY(!QFile::exists(pdfPath()));
+
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter03.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
+        QTRY_VERIFY(printingEnabled(w));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 2);
+        QCOMPARE(rig_->watcher->texts().size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(QStringLiteral("Chapter 3:")));
+    }
+
+    void closingTheWindowDuringAStuckPrintJobEndsItQuietly()
+    {
+        rig_->addHostilePage("print-hang.html");
+        QV101m& w = rig_->show(QStringLiteral("print-hang.html"));
+        w.WebBrowser1->setPrintTimeLimit(60000);
+        QPointer<QV101m> window(&w);
+        whilePrompting_ = [&w] { QTimer::singleShot(500, &w, [&w] { w.close(); }); };
+        clock_.restart();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!window, 15000);
+        QVERIFY2(clock_.elapsed() < 10000, qPrintable(QString::number(clock_.elapsed())));
+        QVERIFY(rig_->watcher->seen().isEmpty());
+    }
+
     void aPagesOwnPrintButtonPrintsThePage()
     {
         QV101m& w = rig_->show();
