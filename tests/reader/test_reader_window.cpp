@@ -10,6 +10,7 @@
 #include "support/TwipsPlaces.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,10 +20,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -440,6 +443,26 @@ private slots:
                  QStringLiteral("file:///a%20b/Quorvel%20101.HTM"));
         QCOMPARE(BrowserView::locationToUrl(QStringLiteral("/x#y/start.html")).toLocalFile(),
                  QStringLiteral("/x#y/start.html"));
+    }
+
+    void aHungPageGivesWayToTheTableOfContents()
+    {
+        rig_->addHostilePage("stuck.html");
+        QV101m& w = rig_->show(QStringLiteral("stuck.html"));
+        const auto answers = [&w](int withinMs) {
+            auto answered = std::make_shared<bool>(false);
+            w.WebBrowser1->page()->runJavaScript(QStringLiteral("1"),
+                                                 QWebEngineScript::ApplicationWorld,
+                                                 [answered](const QVariant&) { *answered = true; });
+            return QTest::qWaitFor([answered] { return *answered; }, withinMs);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(300), 10000);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(answers(5000));
     }
 
     void aDeadPageProcessBringsTheStartPageBack()
