@@ -5,6 +5,7 @@
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
 
+#include <QHostInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
@@ -42,6 +43,33 @@ public:
 private:
     int fd_;
     int port_ = 0;
+};
+
+// UDP port 53 on 127.0.0.1, where the system's resolvers are sent by webrtc_dns_test.sh.
+class ResolverListener {
+public:
+    ResolverListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(53);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~ResolverListener() { ::close(fd_); }
+    ResolverListener(const ResolverListener&) = delete;
+    ResolverListener& operator=(const ResolverListener&) = delete;
+
+    bool bound() const { return bound_; }
+    bool asked() const
+    {
+        char byte = 0;
+        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
+    }
+
+private:
+    int fd_;
+    bool bound_ = false;
 };
 
 class ReaderConfinementTest : public QObject {
@@ -84,6 +112,24 @@ private slots:
         // Whatever is created connects nowhere: the engine finds no host, not even 127.0.0.1.
         QVERIFY2(!turn.connected(), "a page reached a TCP port through TURN");
         QVERIFY2(!turns.connected(), "a page reached a TCP port through TURNS");
+    }
+
+    // Run by webrtc_dns_test.sh in a network namespace whose only resolver is this test.
+    void noHostNameIsLookedUp()
+    {
+        if (!qEnvironmentVariableIsSet("DA1011_RESOLVER_ON_LOOPBACK"))
+            QSKIP("runs in a network namespace of its own (webrtc_dns_test.sh)");
+        const ResolverListener resolver;
+        QVERIFY(resolver.bound());
+        // The check itself reaches the resolver: it is the one the system asks.
+        QVERIFY(QHostInfo::fromName(QStringLiteral("check.quorvel.example")).error()
+                != QHostInfo::NoError);
+        QVERIFY(resolver.asked());
+        while (resolver.asked()) { }
+        platform::BrowserView* view = openHostile("webrtc.html", QStringLiteral("?turn=1&turns=1"),
+                                                  QStringLiteral("webrtc done"));
+        QCOMPARE(view->title(), QStringLiteral("webrtc done"));
+        QVERIFY2(!resolver.asked(), "a TURN server's host name was looked up");
     }
 };
 
