@@ -1,10 +1,12 @@
 // What a hostile page must not reach: other computers over WebRTC, the user's files through
 // file pickers, and the user's clipboard.
 #include "platform/BrowserView.h"
+#include "platform/ConfinedPage.h"
 #include "reader/QV101m.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
 
+#include <QFileDialog>
 #include <QHostInfo>
 #include <QSignalSpy>
 #include <QTest>
@@ -90,6 +92,22 @@ class ReaderConfinementTest : public QObject {
         return w.WebBrowser1;
     }
 
+    // Clicks the first element that matches the selector with the mouse, as a user would.
+    static void clickElement(platform::BrowserView* view, const QString& selector)
+    {
+        const QVariantList centre
+            = evaluate(view,
+                       QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
+                                      ".getBoundingClientRect();"
+                                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+                           .arg(selector))
+                  .toList();
+        QVERIFY2(centre.size() == 2, qPrintable(selector));
+        QWidget* surface = view->webView()->focusProxy();
+        QTest::mouseClick(surface, Qt::LeftButton, {},
+                          QPoint(centre[0].toInt(), centre[1].toInt()));
+    }
+
 private slots:
     void init() { rig_.emplace(); }
     void cleanup() { rig_.reset(); }
@@ -112,6 +130,52 @@ private slots:
         // Whatever is created connects nowhere: the engine finds no host, not even 127.0.0.1.
         QVERIFY2(!turn.connected(), "a page reached a TCP port through TURN");
         QVERIFY2(!turns.connected(), "a page reached a TCP port through TURNS");
+    }
+
+    void noFileOrFolderPickerOpens_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("chooser");  // reaches the page's file chooser, refused there
+        QTest::newRow("folder input") << "#chooseFolder" << true;
+        QTest::newRow("open picker") << "#open" << false;
+        QTest::newRow("directory picker") << "#directory" << false;
+        QTest::newRow("save picker over an existing file") << "#save" << false;
+    }
+    void noFileOrFolderPickerOpens()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, chooser);
+        rig_->folder.write(QStringLiteral("mynotes.txt"), "my own notes");
+        // A user who gets a picker chooses the existing file in the book's folder.
+        int dialogs = 0;
+        rig_->watcher.emplace();
+        rig_->watcher->onOtherDialog = [&](QWidget* dialog) {
+            ++dialogs;
+            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+                files->setOption(QFileDialog::DontConfirmOverwrite);
+                files->selectFile(files->fileMode() == QFileDialog::Directory
+                                      ? rig_->folder.path()
+                                      : rig_->folder.file(QStringLiteral("mynotes.txt")));
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else {
+                dialog->close();
+            }
+        };
+        rig_->addHostilePage("pickers.html");
+        QV101m& w = rig_->show(QStringLiteral("pickers.html"));
+        auto* page = qobject_cast<platform::ConfinedPage*>(w.WebBrowser1->page());
+        QSignalSpy refused(page, &platform::ConfinedPage::fileChooserRefused);
+        clickElement(w.WebBrowser1, button);
+        if (chooser)
+            QVERIFY(refused.wait(10000));
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString().isEmpty(), 10000);
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString(),
+                 chooser ? QString() : QStringLiteral("refused"));
+        QCOMPARE(rig_->folder.read(QStringLiteral("mynotes.txt")), QByteArray("my own notes"));
     }
 
     // Run by webrtc_dns_test.sh in a network namespace whose only resolver is this test.
