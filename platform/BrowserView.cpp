@@ -66,14 +66,21 @@ void checkCommand(BrowserCommand command)
 
 // Settles, before the web engine starts, what no page may do through a back door the request
 // filter does not see: WebRTC reaches any host over UDP unless told to use a proxy only (and
-// there is none). Called before the first view exists; later calls change nothing.
+// there is none), and over TCP and TLS to any address or host name it is given. The engine
+// resolves no host name at all (the book's pages are files), so no connection of the engine
+// can find a host, and no name a page picks reaches the system's resolvers. Called before the
+// first view exists; later calls change nothing.
 QWebEngineView* makeWebView(QWidget* parent)
 {
     static const bool prepared = [] {
-        const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        const QByteArray noUdp = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
-        if (!flags.contains(noUdp))
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + ' ' + noUdp).trimmed());
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        for (const QByteArray& flag :
+             {QByteArrayLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp"),
+              QByteArrayLiteral("\"--host-resolver-rules=MAP * ~NOTFOUND\"")}) {
+            if (!flags.contains(flag))
+                flags = (flags + ' ' + flag).trimmed();
+        }
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
         return true;
     }();
     Q_UNUSED(prepared);

@@ -1,6 +1,7 @@
 #include "platform/ConfinedPage.h"
 
 #include "platform/Errors.h"
+#include "platform/PageScripts.h"
 #include "platform/Trace.h"
 
 #include <QDesktopServices>
@@ -140,6 +141,7 @@ ConfinedPage::ConfinedPage(QObject* parent)
     settings()->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
     settings()->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    addPageScripts(scripts());
 
     connect(this, &QWebEnginePage::newWindowRequested, this, &ConfinedPage::onNewWindowRequested);
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -222,6 +224,15 @@ void ConfinedPage::onNewWindowRequested(QWebEngineNewWindowRequest& request)
         return;
     }
     handOffIfClicked(url);
+}
+
+QStringList ConfinedPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&)
+{
+    // A book has no use for the user's files: every file or folder chooser, and every picker
+    // of the file-system API (which comes here too), is refused without a dialog.
+    qCInfo(lcPage) << "refused a file chooser of the page";
+    emit fileChooserRefused();
+    return {};
 }
 
 bool ConfinedPage::admitPageDialog()

@@ -22,7 +22,8 @@ class FolderRequestFilter;
 // - new-window links within the folder open in this page;
 // - its JavaScript dialogs block only the page, never the program, and after a few in quick
 //   succession the rest are suppressed until the next navigation;
-// - requests for the camera, microphone, location, notifications or full screen are refused.
+// - requests for the camera, microphone, location, notifications or full screen are refused,
+//   and so are file choosers; WebRTC and the file-system pickers are not there at all.
 // Every refusal is logged under the "da1011.page" category.
 class ConfinedPage : public QWebEnginePage {
     Q_OBJECT
@@ -43,12 +44,17 @@ public:
     void dismissDialog();
     bool dialogOpen() const { return !openDialog_.isNull(); }
 
+signals:
+    void fileChooserRefused();
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
                           const QString& defaultValue, QString* result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
 
 private:
     void onNewWindowRequested(class QWebEngineNewWindowRequest& request);

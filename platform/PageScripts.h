@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QWebEngineScriptCollection;
+
+namespace platform {
+
+// Scripts the program puts into every frame of a page before the page's own scripts run:
+// - in the page's world, what a book has no use for is taken away (WebRTC, the file-system
+//   pickers), in every frame, so that no frame can hand its constructors to another;
+// - in the program's own world, which the page cannot see or change, the link the user's
+//   click or Enter activated is recorded, and copying is guarded (see copyGuardedScript()).
+void addPageScripts(QWebEngineScriptCollection& scripts);
+
+// Asked in the program's world: whether the given address is that of the link the user
+// activated within the last two seconds; if so the link is used up.
+QString takeActivatedLinkScript(const QString& url);
+
+}  // namespace platform

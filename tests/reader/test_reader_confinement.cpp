@@ -1,0 +1,201 @@
+// What a hostile page must not reach: other computers over WebRTC, the user's files through
+// file pickers, and the user's clipboard.
+#include "platform/BrowserView.h"
+#include "platform/ConfinedPage.h"
+#include "reader/QV101m.h"
+#include "support/ReaderRig.h"
+#include "support/TestMain.h"
+
+#include <QFileDialog>
+#include <QHostInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// A TCP port on 127.0.0.1 that notes whether anyone connected.
+class TcpListener {
+public:
+    TcpListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd_, 8) == 0
+            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~TcpListener() { ::close(fd_); }
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+
+    int port() const { return port_; }
+    bool connected() const
+    {
+        pollfd ready{fd_, POLLIN, 0};
+        return ::poll(&ready, 1, 0) > 0;
+    }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+// UDP port 53 on 127.0.0.1, where the system's resolvers are sent by webrtc_dns_test.sh.
+class ResolverListener {
+public:
+    ResolverListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(53);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~ResolverListener() { ::close(fd_); }
+    ResolverListener(const ResolverListener&) = delete;
+    ResolverListener& operator=(const ResolverListener&) = delete;
+
+    bool bound() const { return bound_; }
+    bool asked() const
+    {
+        char byte = 0;
+        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
+    }
+
+private:
+    int fd_;
+    bool bound_ = false;
+};
+
+class ReaderConfinementTest : public QObject {
+    Q_OBJECT
+
+    std::optional<ReaderRig> rig_;
+
+    // Loads a hostile page of the book with a query and waits until it says it is done.
+    platform::BrowserView* openHostile(const char* page, const QString& query, const QString& done)
+    {
+        rig_->addHostilePage(page);
+        QV101m& w = rig_->show();
+        w.WebBrowser1->page()->setUrl(
+            QUrl::fromLocalFile(rig_->folder.file(QLatin1String(page))).resolved(QUrl(query)));
+        // Not through Navigate(), which takes no query: wait for the page itself.
+        [[maybe_unused]] const bool finished
+            = QTest::qWaitFor([&] { return w.WebBrowser1->title() == done; }, 15000);
+        return w.WebBrowser1;
+    }
+
+    // Clicks the first element that matches the selector with the mouse, as a user would.
+    static void clickElement(platform::BrowserView* view, const QString& selector)
+    {
+        const QVariantList centre
+            = evaluate(view,
+                       QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
+                                      ".getBoundingClientRect();"
+                                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+                           .arg(selector))
+                  .toList();
+        QVERIFY2(centre.size() == 2, qPrintable(selector));
+        QWidget* surface = view->webView()->focusProxy();
+        QTest::mouseClick(surface, Qt::LeftButton, {},
+                          QPoint(centre[0].toInt(), centre[1].toInt()));
+    }
+
+private slots:
+    void init() { rig_.emplace(); }
+    void cleanup() { rig_.reset(); }
+
+    void noFrameCanOpenAPeerConnection()
+    {
+        const TcpListener turn;
+        const TcpListener turns;
+        platform::BrowserView* view = openHostile(
+            "webrtc.html", QStringLiteral("?turn=%1&turns=%2").arg(turn.port()).arg(turns.port()),
+            QStringLiteral("webrtc done"));
+        QCOMPARE(view->title(), QStringLiteral("webrtc done"));
+        // A frame's own scripts find no WebRTC (a blob: frame of a file page does not load).
+        const QVariantMap created = evaluate(view, QStringLiteral("results")).toMap();
+        for (const char* frame : {"main", "blobFrame", "srcdocFrame"})
+            QVERIFY2(created.value(QLatin1String(frame), false) == QVariant(false), frame);
+        QEXPECT_FAIL("", "a fresh frame's constructor is there before any script of the program",
+                     Continue);
+        QCOMPARE(created.value(QStringLiteral("blankFrame")), QVariant(false));
+        // Whatever is created connects nowhere: the engine finds no host, not even 127.0.0.1.
+        QVERIFY2(!turn.connected(), "a page reached a TCP port through TURN");
+        QVERIFY2(!turns.connected(), "a page reached a TCP port through TURNS");
+    }
+
+    void noFileOrFolderPickerOpens_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("chooser");  // reaches the page's file chooser, refused there
+        QTest::newRow("folder input") << "#chooseFolder" << true;
+        QTest::newRow("open picker") << "#open" << false;
+        QTest::newRow("directory picker") << "#directory" << false;
+        QTest::newRow("save picker over an existing file") << "#save" << false;
+    }
+    void noFileOrFolderPickerOpens()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, chooser);
+        rig_->folder.write(QStringLiteral("mynotes.txt"), "my own notes");
+        // A user who gets a picker chooses the existing file in the book's folder.
+        int dialogs = 0;
+        rig_->watcher.emplace();
+        rig_->watcher->onOtherDialog = [&](QWidget* dialog) {
+            ++dialogs;
+            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+                files->setOption(QFileDialog::DontConfirmOverwrite);
+                files->selectFile(files->fileMode() == QFileDialog::Directory
+                                      ? rig_->folder.path()
+                                      : rig_->folder.file(QStringLiteral("mynotes.txt")));
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else {
+                dialog->close();
+            }
+        };
+        rig_->addHostilePage("pickers.html");
+        QV101m& w = rig_->show(QStringLiteral("pickers.html"));
+        auto* page = qobject_cast<platform::ConfinedPage*>(w.WebBrowser1->page());
+        QSignalSpy refused(page, &platform::ConfinedPage::fileChooserRefused);
+        clickElement(w.WebBrowser1, button);
+        if (chooser)
+            QVERIFY(refused.wait(10000));
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString().isEmpty(), 10000);
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString(),
+                 chooser ? QString() : QStringLiteral("refused"));
+        QCOMPARE(rig_->folder.read(QStringLiteral("mynotes.txt")), QByteArray("my own notes"));
+    }
+
+    // Run by webrtc_dns_test.sh in a network namespace whose only resolver is this test.
+    void noHostNameIsLookedUp()
+    {
+        if (!qEnvironmentVariableIsSet("DA1011_RESOLVER_ON_LOOPBACK"))
+            QSKIP("runs in a network namespace of its own (webrtc_dns_test.sh)");
+        const ResolverListener resolver;
+        QVERIFY(resolver.bound());
+        // The check itself reaches the resolver: it is the one the system asks.
+        QVERIFY(QHostInfo::fromName(QStringLiteral("check.quorvel.example")).error()
+                != QHostInfo::NoError);
+        QVERIFY(resolver.asked());
+        while (resolver.asked()) { }
+        platform::BrowserView* view = openHostile("webrtc.html", QStringLiteral("?turn=1&turns=1"),
+                                                  QStringLiteral("webrtc done"));
+        QCOMPARE(view->title(), QStringLiteral("webrtc done"));
+        QVERIFY2(!resolver.asked(), "a TURN server's host name was looked up");
+    }
+};
+
+DA1011_TEST_MAIN(ReaderConfinementTest)
+#include "test_reader_confinement.moc"
