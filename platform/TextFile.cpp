@@ -2,14 +2,14 @@
 
 #include "platform/Errors.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -169,25 +169,6 @@ bool writeInPlace(const QString& path, const QByteArray& bytes)
     return true;
 }
 
-// A save that was killed while it wrote leaves its temporary file ("NAME.XXXXXX") beside
-// the target. Only files that cannot be a save still running (untouched for ten seconds) and
-// are no longer than what is written now are taken for such leftovers.
-void removeLeftoversOfEarlierSaves(const QString& path, qint64 maxSize)
-{
-    const QFileInfo target(path);
-    const QRegularExpression leftover(
-        QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(target.fileName())));
-    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-10);
-    const QDir folder = target.dir();
-    for (const QFileInfo& file :
-         folder.entryInfoList({target.fileName() + QStringLiteral(".*")},
-                              QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
-        if (leftover.match(file.fileName()).hasMatch() && file.size() <= maxSize
-            && file.lastModified() < staleBefore)
-            QFile::remove(file.filePath());
-    }
-}
-
 }  // namespace
 
 void writeLineAtomically(const QString& path, const QString& text)
@@ -207,7 +188,22 @@ void writeLineAtomically(const QString& path, const QString& text)
     } else if (!writeInPlace(path, line)) {
         raiseWriteError(file);
     }
-    removeLeftoversOfEarlierSaves(path, line.size());
+}
+
+QString whyNotWritable(const QString& path)
+{
+    // Asked of the system, not tried: finding out must neither create nor remove a file.
+    // A file that is there is written in place or replaced, so its own permission decides;
+    // a file that is not there yet needs a folder that takes new files.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return reasonInWords(QString::fromLocal8Bit(std::strerror(EISDIR)));
+    const QString asked = info.exists() ? path : info.absolutePath();
+    const QByteArray native = QFile::encodeName(asked);
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0)
+        return {};
+    const int refused = errno;
+    return reasonInWords(QString::fromLocal8Bit(std::strerror(refused)));
 }
 
 }  // namespace platform

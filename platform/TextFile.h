@@ -38,10 +38,14 @@ private:
 
 // Makes the file hold exactly one line: the text followed by CR LF. The file is replaced
 // atomically, so a failed write leaves the old file whole; where the folder takes no new
-// file but the file itself is writable, it is overwritten in place. Leftovers of earlier
-// saves that were killed are removed. Raises PlatformError on failure, its description the
-// reason in a user's words.
+// file but the file itself is writable, it is overwritten in place. No other file is touched.
+// Raises PlatformError on failure, its description the reason in a user's words.
 void writeLineAtomically(const QString& path, const QString& text);
+
+// Why writeLineAtomically would be refused the file, in a user's words; empty when it may
+// write it: the file is there and may be changed, or it is not there and its folder takes
+// new files. A full disk is found only by writing.
+QString whyNotWritable(const QString& path);
 
 // A file error as the system words it, in the words a user would use ("the disk is full").
 QString reasonInWords(const QString& systemText);

@@ -49,8 +49,6 @@ QV101::QV101()
 {
     setWindowTitle(QStringLiteral("Get Our Quorvel Weekly ezine FREE!"));
     setClientSizeTwips(5850, 6315);
-    // Shrinking the window would hide part of the form; enlarging and maximizing stay free.
-    setMinimumSize(size());
 }
 
 void QV101::buildControls()

@@ -5,6 +5,7 @@
 #include "platform/UserConfig.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace skipfile {
 
@@ -25,6 +26,18 @@ QString lastItemOf(const QString& path)
     return value;
 }
 
+// The file that decides: the application folder's wherever it can be written; elsewhere the
+// per-user file once it exists, and until then the application folder's as shipped.
+QString decidingPath(const QString& appFolder)
+{
+    // The writer's own test, so that the file read is the file written: a folder the user
+    // may write keeps the choice itself, whatever any per-user file says.
+    const QString own = pathIn(appFolder);
+    if (platform::whyNotWritable(own).isEmpty() || !QFileInfo::exists(userPath()))
+        return own;
+    return userPath();
+}
+
 }  // namespace
 
 QString pathIn(const QString& appFolder)
@@ -39,26 +52,25 @@ QString userPath()
 
 QString read(const QString& appFolder)
 {
-    QString value = lastItemOf(pathIn(appFolder));
-    if (value != kSkip && lastItemOf(userPath()) == kSkip)
-        return kSkip;
-    return value;
+    return lastItemOf(decidingPath(appFolder));
 }
 
 void write(const QString& appFolder)
 {
+    const QString own = pathIn(appFolder);
+    const QString refusal = platform::whyNotWritable(own);
+    if (refusal.isEmpty()) {
+        platform::writeLineAtomically(own, kSkip);
+        return;
+    }
+    // A system-wide install's folder is read-only for its users: the choice is kept per user
+    // instead. It is saved, so there is nothing to tell the user.
     try {
-        platform::writeLineAtomically(pathIn(appFolder), kSkip);
-    } catch (const platform::PlatformError& appFolderError) {
-        // A system-wide install's folder is read-only for its users: the choice is kept
-        // per user instead. It is saved, so there is nothing to tell the user.
-        try {
-            QDir().mkpath(platform::userConfigPath());
-            platform::writeLineAtomically(userPath(), kSkip);
-        } catch (const platform::PlatformError&) {
-            // The application folder is where the choice belongs; its reason is the one told.
-            throw appFolderError;
-        }
+        QDir().mkpath(platform::userConfigPath());
+        platform::writeLineAtomically(userPath(), kSkip);
+    } catch (const platform::PlatformError&) {
+        // The application folder is where the choice belongs; its reason is the one told.
+        throw platform::PlatformError(platform::kErrPathFileAccess, refusal);
     }
 }
 

@@ -155,8 +155,10 @@ private slots:
                  QStringList{"dontshow.txt"});
     }
 
-    void leftoversOfAKilledSaveGoAtTheNextSave()
+    void aSaveTouchesNoOtherFile()
     {
+        // Files named like a save's temporary file are the user's: none is removed, however
+        // old or short, and no temporary file of the save is left beside them.
         QTemporaryDir folder;
         const QDir dir(folder.path());
         const auto put = [&](const QString& name, const QByteArray& bytes, int ageSeconds) {
@@ -167,15 +169,19 @@ private slots:
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                                      QFileDevice::FileModificationTime));
         };
-        put("dontshow.txt.aB3xYz", "1", 60);  // killed while it wrote: goes
-        put("dontshow.txt.Qw12Er", "1\r\n", 60);  // killed before the rename: goes
-        put("dontshow.txt.Zz9Zz9", "", 0);  // a save running right now: stays
-        put("dontshow.txt.bAckUp", "someone's own longer file", 60);  // not ours: stays
-        put("dontshow.txt.bak", "", 60);  // not ours: stays
+        put("dontshow.txt.aB3xYz", "1", 60);
+        put("dontshow.txt.Qw12Er", "1\r\n", 60);
+        put("dontshow.txt.Zz9Zz9", "", 0);
+        put("dontshow.txt.backup", "0", 60);
+        put("dontshow.txt.bAckUp", "someone's own longer file", 60);
+        put("dontshow.txt.bak", "", 60);
+        const QStringList before = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
         platform::writeLineAtomically(dir.filePath("dontshow.txt"), QStringLiteral("1"));
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                 (QStringList{"dontshow.txt", "dontshow.txt.Zz9Zz9", "dontshow.txt.bAckUp",
-                              "dontshow.txt.bak"}));
+                 QStringList{"dontshow.txt"} + before);
+        QFile backup(dir.filePath("dontshow.txt.backup"));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), QByteArray("0"));
     }
 
     void theSkipDecisionFollowsTheFilesLastItem_data()

@@ -8,10 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
+
+#include <unistd.h>
 
 class SkipFileTest : public QObject {
     Q_OBJECT
@@ -66,27 +69,37 @@ private slots:
         qputenv("HOME", home);
     }
 
-    void eitherFileSaying1SkipsTheWelcomeWindow_data()
+    void oneFileDecidesInEachLayout_data()
     {
+        QTest::addColumn<bool>("appWritable");
         QTest::addColumn<std::optional<QByteArray>>("app");
         QTest::addColumn<std::optional<QByteArray>>("user");
         QTest::addColumn<QString>("value");
         const std::optional<QByteArray> none;
-        QTest::newRow("app 1") << std::optional<QByteArray>("1\r\n") << none << "1";
-        QTest::newRow("user 1") << std::optional<QByteArray>("")
-                                << std::optional<QByteArray>("1\r\n") << "1";
-        QTest::newRow("app missing, user 1") << none << std::optional<QByteArray>("1\r\n") << "1";
-        QTest::newRow("app 0, user 1")
-            << std::optional<QByteArray>("0\r\n") << std::optional<QByteArray>("0\r\n1\r\n") << "1";
-        QTest::newRow("app 1, user 0")
-            << std::optional<QByteArray>("1\r\n") << std::optional<QByteArray>("0\r\n") << "1";
-        QTest::newRow("user 1 then 0")
-            << std::optional<QByteArray>("") << std::optional<QByteArray>("1\r\n0\r\n") << "";
-        QTest::newRow("both other")
-            << std::optional<QByteArray>("no\r\n") << std::optional<QByteArray>("0\r\n") << "no";
+        const std::optional<QByteArray> one("1\r\n");
+        const std::optional<QByteArray> empty("");
+        // A folder the user may write: its own file decides, the per-user file is not read.
+        QTest::newRow("app 1") << true << one << none << "1";
+        QTest::newRow("user 1") << true << empty << one << "";
+        QTest::newRow("app missing, user 1") << true << none << one << "";
+        QTest::newRow("app 0, user 1") << true << std::optional<QByteArray>("0\r\n")
+                                       << std::optional<QByteArray>("0\r\n1\r\n") << "0";
+        QTest::newRow("app 1, user 0") << true << one << std::optional<QByteArray>("0\r\n") << "1";
+        QTest::newRow("both other") << true << std::optional<QByteArray>("no\r\n")
+                                    << std::optional<QByteArray>("0\r\n") << "no";
+        // A read-only folder: the per-user file stands in once it exists.
+        QTest::newRow("read-only, user 1") << false << empty << one << "1";
+        QTest::newRow("read-only, app missing, user 1") << false << none << one << "1";
+        QTest::newRow("read-only, user 1 then 0")
+            << false << empty << std::optional<QByteArray>("1\r\n0\r\n") << "0";
+        QTest::newRow("read-only, app 1, user 0")
+            << false << one << std::optional<QByteArray>("0\r\n") << "0";
+        QTest::newRow("read-only, no user file")
+            << false << std::optional<QByteArray>("no\r\n") << none << "no";
     }
-    void eitherFileSaying1SkipsTheWelcomeWindow()
+    void oneFileDecidesInEachLayout()
     {
+        QFETCH(bool, appWritable);
         QFETCH(std::optional<QByteArray>, app);
         QFETCH(std::optional<QByteArray>, user);
         QFETCH(QString, value);
@@ -94,6 +107,12 @@ private slots:
         QVERIFY(QDir().mkpath(platform::userConfigPath()));
         put(skipfile::pathIn(app_), app);
         put(skipfile::userPath(), user);
+        std::optional<ReadOnlyFolder> readOnly;
+        if (!appWritable) {
+            readOnly.emplace(app_);
+            if (!readOnly->reason().isEmpty())
+                QSKIP(qPrintable(readOnly->reason()));
+        }
         QCOMPARE(skipfile::read(app_), value);
     }
 
@@ -104,12 +123,17 @@ private slots:
         QTest::addColumn<std::optional<QByteArray>>("app");
         QTest::addColumn<std::optional<QByteArray>>("user");
         QTest::addColumn<bool>("raised");
+        QTest::addColumn<bool>("bitsOnly");
         const std::optional<QByteArray> one("1\r\n");
         const std::optional<QByteArray> old("0\r\n");
         const std::optional<QByteArray> none;
-        QTest::newRow("app folder writable") << true << true << one << none << false;
-        QTest::newRow("app folder read-only") << false << true << old << one << false;
-        QTest::newRow("neither writable") << false << false << old << none << true;
+        QTest::newRow("app folder writable") << true << true << one << none << false << false;
+        QTest::newRow("app folder read-only") << false << true << old << one << false << false;
+        QTest::newRow("neither writable") << false << false << old << none << true << false;
+        // An installed folder, read-only by its permissions: root still writes it.
+        const bool root = ::geteuid() == 0;
+        QTest::newRow("installed, no write bits")
+            << false << true << (root ? one : old) << (root ? none : one) << false << true;
     }
     void theChoiceGoesToTheAppFolderElseToTheUser()
     {
@@ -118,11 +142,23 @@ private slots:
         QFETCH(std::optional<QByteArray>, app);
         QFETCH(std::optional<QByteArray>, user);
         QFETCH(bool, raised);
+        QFETCH(bool, bitsOnly);
         put(skipfile::pathIn(app_), QByteArray("0\r\n"));
         ScopedUserConfig config{userWritable ? config_ : ScopedUserConfig::unwritable()};
         {
+            const QFileDevice::Permissions readOnlyBits = QFileDevice::ReadOwner
+                | QFileDevice::ReadUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+            const QFileDevice::Permissions searchBits = QFileDevice::ExeOwner | QFileDevice::ExeUser
+                | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+            const auto bitsBack = qScopeGuard([&] {
+                QFile::setPermissions(app_, readOnlyBits | searchBits | QFileDevice::WriteOwner);
+            });
+            if (bitsOnly) {
+                QVERIFY(QFile::setPermissions(skipfile::pathIn(app_), readOnlyBits));
+                QVERIFY(QFile::setPermissions(app_, readOnlyBits | searchBits));
+            }
             std::optional<ReadOnlyFolder> readOnly;
-            if (!appWritable) {
+            if (!appWritable && !bitsOnly) {
                 readOnly.emplace(app_);
                 if (!readOnly->reason().isEmpty())
                     QSKIP(qPrintable(readOnly->reason()));

@@ -195,12 +195,15 @@ private slots:
         verifyAccessible(&w, control, role, name);
     }
 
-    void shrinkingStopsAtTheDesignedSizeAndMaximizingIsAllowed()
+    void shrinkingHidesWhatFallsOutsideAndMaximizingIsAllowed()
     {
         QV101& w = shownWelcome();
-        QCOMPARE(w.minimumSize(), QSize(390, 421));  // 5850 x 6315 twips
+        const QRect startBook = w.Command2->geometry();
+        QCOMPARE(w.minimumSize(), QSize(0, 0));
         w.resize(200, 150);
-        QCOMPARE(w.size(), QSize(390, 421));
+        QCOMPARE(w.size(), QSize(200, 150));
+        QCOMPARE(w.Command2->geometry(), startBook);  // still there, outside the client area
+        QVERIFY(!w.rect().contains(startBook));
         QCOMPARE(w.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
         w.showMaximized();
         QTRY_VERIFY(w.isMaximized());
