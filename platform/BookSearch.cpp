@@ -4,11 +4,17 @@
 #include "platform/FolderConfinement.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSet>
 #include <QUrl>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <functional>
@@ -21,6 +27,8 @@ namespace {
 // Context shown before and after a match, in characters, cut at a word.
 constexpr int kContextBefore = 40;
 constexpr int kContextAfter = 70;
+// How often a running search hands its pages' matches to the owner's thread.
+constexpr qint64 kHandOverEveryMs = 30;
 
 // Decodes the character at bytes[at] of valid UTF-8 and moves past it.
 char32_t nextCharacter(const QByteArray& bytes, qsizetype& at)
@@ -131,6 +139,16 @@ BookMatch contextOf(const IndexedPage& page, qsizetype start, qsizetype end, int
     return match;
 }
 
+// The search yields to the window's thread whenever both want the processor.
+void givePriorityToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    // Niceness is per thread on Linux; QThread's priorities do nothing for ordinary threads.
+    thread_local const bool lowered = setpriority(PRIO_PROCESS, pid_t(gettid()), 10) == 0;
+    Q_UNUSED(lowered);
+#endif
+}
+
 bool isPageName(const QString& path)
 {
     return path.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)
@@ -225,13 +243,10 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
         if (seenLinks.contains(path))
             return;
         seenLinks.insert(path);
-        if (!isInsideFolder(folder_, path)) {
-            ++summary.skipped;
-            return;
-        }
+        // Missing, or (symbolic links followed) outside the folder.
         const QString canonical = QFileInfo(path).canonicalFilePath();
-        if (canonical.isEmpty()) {
-            ++summary.skipped;  // missing
+        if (canonical.isEmpty() || !isRealPathInFolder(folder_, canonical)) {
+            ++summary.skipped;
             return;
         }
         if (queued.contains(canonical) || leftOut_.contains(canonical))
@@ -329,18 +344,37 @@ void BookSearch::start(const QString& query)
         const auto stillWanted = [&] { return current->load() == generation; };
         if (!stillWanted())
             return;
+        givePriorityToTheWindow();
+        // Pages are handed over in batches, the first at once and then a few times a second:
+        // the owner's thread takes each batch in one go, and a batch per page of a large book
+        // would keep it from everything else while they pile up.
+        QList<PageMatches> batch;
+        QElapsedTimer sinceHandOver;
+        sinceHandOver.start();
+        bool handedOver = false;
+        const auto handOver = [&] {
+            if (batch.isEmpty())
+                return;
+            QMetaObject::invokeMethod(
+                self,
+                [self, current, generation, pages = std::exchange(batch, {})] {
+                    for (const PageMatches& matches : pages)
+                        if (current->load() == generation)
+                            emit self->pageMatched(matches);
+                },
+                Qt::QueuedConnection);
+            handedOver = true;
+            sinceHandOver.start();
+        };
         const SearchSummary summary = index->search(query, kMaxListed, [&](PageMatches&& matches) {
             if (!stillWanted())
                 return false;
-            QMetaObject::invokeMethod(
-                self,
-                [self, current, generation, matches = std::move(matches)] {
-                    if (current->load() == generation)
-                        emit self->pageMatched(matches);
-                },
-                Qt::QueuedConnection);
+            batch.append(std::move(matches));
+            if (!handedOver || sinceHandOver.elapsed() >= kHandOverEveryMs)
+                handOver();
             return true;
         });
+        handOver();
         QMetaObject::invokeMethod(
             self,
             [self, current, generation, summary] {

@@ -92,6 +92,15 @@ QByteArray windows1252ToUtf8(const QByteArray& bytes)
     return text.toUtf8();
 }
 
+bool knowsEncoding(const QByteArray& name)
+{
+    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(name.constData());
+    if (!handler)
+        return false;
+    xmlCharEncCloseFunc(handler);  // frees what was opened for this one question
+    return true;
+}
+
 // The page's bytes in a form the parser reads safely, and the name of their encoding.
 struct ParserInput {
     QByteArray bytes;
@@ -107,7 +116,7 @@ ParserInput parserInput(const QByteArray& html)
         bytes.remove(0, 3);
     const QByteArray declared = declaredCharset(bytes);
     if (!declared.isEmpty() && !isUtf8Name(declared) && !isWindows1252Name(declared)
-        && xmlFindCharEncodingHandler(declared.constData()) != nullptr)
+        && knowsEncoding(declared))
         return {bytes, declared};
     if (isWindows1252Name(declared))
         return {windows1252ToUtf8(bytes), "UTF-8"};

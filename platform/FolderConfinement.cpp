@@ -21,7 +21,13 @@ bool isInsideFolder(const QString& canonicalFolder, const QString& path)
     // Links inside the folder that point elsewhere are followed to where they point.
     const QString cleaned = QDir::cleanPath(path);
     const QString canonical = QFileInfo(cleaned).canonicalFilePath();
-    const QString real = canonical.isEmpty() ? cleaned : canonical;
+    return isRealPathInFolder(canonicalFolder, canonical.isEmpty() ? cleaned : canonical);
+}
+
+bool isRealPathInFolder(const QString& canonicalFolder, const QString& real)
+{
+    if (canonicalFolder.isEmpty())
+        return false;
     return real == canonicalFolder || real.startsWith(canonicalFolder + QLatin1Char('/'))
         || (canonicalFolder == QLatin1String("/") && real.startsWith(canonicalFolder));
 }

@@ -18,6 +18,10 @@ QString canonicalFolder(const QString& folder);
 // folder. An empty folder holds nothing.
 bool isInsideFolder(const QString& canonicalFolder, const QString& path);
 
+// The same for a path already resolved (QFileInfo::canonicalFilePath), without resolving it
+// again.
+bool isRealPathInFolder(const QString& canonicalFolder, const QString& realPath);
+
 // The same for a file: URL without a host; any other URL is not inside.
 bool isFileInsideFolder(const QString& canonicalFolder, const QUrl& url);
 
