@@ -1,6 +1,7 @@
 #include "platform/ConfinedPage.h"
 
 #include "platform/Errors.h"
+#include "platform/FolderConfinement.h"
 #include "platform/PageScripts.h"
 #include "platform/Trace.h"
 
@@ -87,14 +88,6 @@ bool handOffToDesktop(const QUrl& url)
     return true;
 }
 
-QString canonicalFolder(const QString& folder)
-{
-    if (folder.isEmpty())
-        return {};
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical;
-}
-
 }  // namespace
 
 // Refuses, before it is made, every request of the page for a file outside its folder and
@@ -108,14 +101,7 @@ public:
         const QString scheme = url.scheme();
         if (isLocalScheme(scheme))
             return true;
-        if (scheme != QLatin1String("file") || folder_.isEmpty() || !url.host().isEmpty())
-            return false;
-        // Links inside the folder that point elsewhere are followed to where they point.
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        const QString real = canonical.isEmpty() ? path : canonical;
-        return real == folder_ || real.startsWith(folder_ + QLatin1Char('/'))
-            || (folder_ == QLatin1String("/") && real.startsWith(folder_));
+        return isFileInsideFolder(folder_, url);
     }
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override

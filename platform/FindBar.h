@@ -3,13 +3,20 @@
 #include <QFrame>
 #include <QPointer>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QWebEngineFindTextResult;
 class QWebEngineView;
 
 namespace platform {
+
+class BookSearch;
+struct PageMatches;
+struct SearchSummary;
 
 // Finding text in the page a web view shows. The bar floats over the bottom edge of the
 // widget it is placed in and is there only while in use, so it moves no other control.
@@ -20,16 +27,22 @@ class FindBar : public QFrame {
 public:
     FindBar(QWebEngineView* view, QWidget* over);
 
-    // Shows the bar with the focus in its text box, the text selected.
+    // Shows the bar with the focus in its text box, the text selected, to find in the page.
     void open();
+    // The same, to find in the whole book (once a book is given).
+    void openWholeBook();
+    // The book that "Whole book" searches: its folder, start page and the pages left out.
+    void searchBook(const QString& folder, const QString& startPage, const QStringList& leftOut);
     // Hides the bar, clears the highlight and gives the focus back to the page.
     void close();
     void findNext();
     void findPrevious();
 
     QString text() const;
-    // "N of M" for the latest search; empty while nothing is searched for.
+    // "N of M" for the latest search; empty while nothing is searched for. In whole-book mode,
+    // "N matches in M pages" or "No matches".
     QString resultText() const;
+    bool searchesWholeBook() const;
 
 signals:
     void resultShown(const QString& result);
@@ -40,6 +53,15 @@ protected:
 
 private:
     void search(bool backward);
+    void setWholeBook(bool wholeBook);
+    void searchBookFor(const QString& text);
+    void addMatches(const PageMatches& matches);
+    void finishBookSearch(const SearchSummary& summary);
+    void showBookCount(const QString& text);
+    void moveInList(int step);
+    void openMatch(QListWidgetItem* item);
+    void landOnMatch();
+    void stepToOccurrence(int serial, const QWebEngineFindTextResult& result);
     void showResult(int serial, const QWebEngineFindTextResult& result);
     void place();
 
@@ -49,7 +71,16 @@ private:
     QPushButton* previous_;
     QPushButton* next_;
     QLabel* result_;
+    QCheckBox* wholeBook_;
     QPushButton* close_;
+    QListWidget* list_;
+    BookSearch* book_ = nullptr;
+    int bookMatches_ = 0;
+    int bookPages_ = 0;
+    // The match to show once its page has loaded.
+    QString landingText_;
+    int landingOccurrence_ = 0;
+    bool landingPending_ = false;
     int serial_ = 0;
     int matches_ = 0;
     QMetaObject::Connection unselect_;

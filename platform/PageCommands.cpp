@@ -38,6 +38,8 @@ PageCommands::PageCommands(BrowserView* browser)
                [this] { zoom_->reset(); });
     find_ = addCommand(QStringLiteral("Find\u2026"), {Key(Qt::CTRL | Qt::Key_F)},
                        [this] { findBar_->open(); });
+    addCommand(QStringLiteral("Find in Book\u2026"), {Key(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+               [this] { findBar_->openWholeBook(); });
     addCommand(QStringLiteral("Find Next"), {Key(Qt::Key_F3)}, [this] { findBar_->findNext(); });
     addCommand(QStringLiteral("Find Previous"), {Key(Qt::SHIFT | Qt::Key_F3)},
                [this] { findBar_->findPrevious(); });
@@ -60,6 +62,12 @@ QAction* PageCommands::addCommand(const QString& text, const QList<QKeySequence>
     });
     window_->addAction(action);
     return action;
+}
+
+void PageCommands::searchBook(const QString& folder, const QString& startPage,
+                              const QStringList& leftOut)
+{
+    findBar_->searchBook(folder, startPage, leftOut);
 }
 
 void PageCommands::enableHistory(bool followPage)

@@ -17,7 +17,8 @@ class PageZoom;
 
 // What a reader does with the page in a browser view, on the keys of the view's window and
 // in the view's context menu: back and forward (Alt+Left, Alt+Right), reload (F5), zoom
-// (Ctrl+plus, Ctrl+minus, Ctrl+0, Ctrl+wheel), find (Ctrl+F, F3, Shift+F3) and printing
+// (Ctrl+plus, Ctrl+minus, Ctrl+0, Ctrl+wheel), find (Ctrl+F, F3, Shift+F3; Ctrl+Shift+F in
+// the whole book) and printing
 // (Ctrl+P), which is handed to the window. The context menu holds only what works here:
 // no saving, no page source, no new windows.
 class PageCommands : public QObject {
@@ -27,6 +28,8 @@ public:
 
     // What printing the page means to the window; run as an event handler.
     void onPrint(std::function<void()> print) { print_ = std::move(print); }
+    // The book that Ctrl+Shift+F searches as a whole (see FindBar::searchBook).
+    void searchBook(const QString& folder, const QString& startPage, const QStringList& leftOut);
 
 private:
     // The context menu for the place the engine last reported a right-click (or the menu key)

@@ -10,7 +10,7 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-private-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libcurl4-openssl-dev libcups2-dev libqpdf-dev
+  libcurl4-openssl-dev libcups2-dev libqpdf-dev libxml2-dev
   fonts-liberation fonts-dejavu-core
 )
 test_packages=(

@@ -11,7 +11,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -144,6 +146,69 @@ private slots:
         QVERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget()));
         QTRY_VERIFY(pageLooks() == plain);  // and no longer
         QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
+    }
+
+    void findsInTheWholeBookAndOpensAMatch()
+    {
+        QV101m& w = rig_->show();
+        const QRect viewBefore = w.WebBrowser1->geometry();
+        platform::FindBar* bar = findBar(w);
+        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(bar->isVisible() && bar->searchesWholeBook());
+        QVERIFY(bar->findChild<QCheckBox*>()->isChecked());
+        auto* list = bar->findChild<QListWidget*>();
+        QVERIFY(list && list->isVisible());
+        QCOMPARE(list->accessibleName(), QStringLiteral("Matches in the book"));
+        QCOMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
+        QVERIFY(bar->height() >= w.WebBrowser1->height() / 3);  // over the lower part
+        auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(field && bar->isAncestorOf(field));
+        QTest::keyClicks(field, QStringLiteral("TALLY"));
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), QStringLiteral("104 matches in 11 pages"),
+                                  10000);
+        QCOMPARE(bar->accessibleDescription(), bar->resultText());
+        QCOMPARE(list->count(), 104);
+        // In reading order: the contents first, then the chapters.
+        QCOMPARE(list->item(0)->text(),
+                 QStringLiteral("Quorvel 101 \u2014 Chapter 3: Cord, Tally and Board"));
+        QVERIFY(list->item(1)->text().startsWith(
+            QStringLiteral("Chapter 1: What Is Quorvel? \u2014 ")));
+        QVERIFY(list->item(1)->text().contains(QStringLiteral("call the tally.")));
+        // The last match of the third chapter: far down its page.
+        int row = 0;
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->text().startsWith(QStringLiteral("Chapter 3:")))
+                row = i;
+        for (int i = 0; i < row; ++i)
+            press(Qt::Key_Down);
+        QCOMPARE(list->currentRow(), row);
+        press(Qt::Key_Return);
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
+        // The view shows that very match, highlighted: the page search's active match is
+        // the current selection's neighbour; its place is on screen.
+        const QString wanted = QStringLiteral(R"((() => {
+            const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+            const found = [];
+            for (let node; (node = walker.nextNode());)
+                for (const m of node.data.matchAll(/tally/gi)) {
+                    const r = document.createRange();
+                    r.setStart(node, m.index);
+                    r.setEnd(node, m.index + 5);
+                    found.push(r.getBoundingClientRect().top);
+                }
+            const top = found[found.length - 1];
+            return top >= 0 && top < window.innerHeight && window.scrollY > 1000;
+        })())");
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(w.WebBrowser1, wanted).toBool(), 10000);
+        QVERIFY(bar->isVisible() && list->count() == 104);  // the list stays
+        QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
+        press(Qt::Key_Left, Qt::AltModifier);
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        press(Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        // Ctrl+F finds in the page again.
+        press(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible() && !bar->searchesWholeBook() && !list->isVisible());
     }
 
     void zoomStepsAndStaysForTheSession()

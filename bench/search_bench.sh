@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The whole-book search (Ctrl+Shift+F) on the sample book and on a generated book of 500
+# chapters in 5,000 pages (make_paged_book.py): first search (the pages read and kept) and
+# later searches, time to the first results, the longest stall of the window's event loop
+# during a search (and of an idle loop, for the machine's own noise), and the memory of the
+# kept text against the size of the book's text. Medians over RUNS processes.
+#
+# Usage: bench/search_bench.sh [-n RUNS]
+# Targets: sample first <= 150 ms, later <= 20 ms; long book first <= 2,000 ms, first results
+# <= 300 ms, later <= 200 ms; stall <= 50 ms; kept text <= 3x the text.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+runs=5
+[ "${1:-}" = -n ] && runs=${2:?}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset default -S "$root" >/dev/null
+fi
+cmake -DDA1011_BUILD_BENCHMARKS=ON "$build" >/dev/null
+cmake --build "$build" --target search_harness >/dev/null
+work=$(mktemp -d "${TMPDIR:-/tmp}/da1011-search.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+python3 "$here/make_paged_book.py" 500 10 "$work/long" >/dev/null
+export QT_QPA_PLATFORM=offscreen
+
+for book in "sample:$root/book" "long:$work/long"; do
+  name=${book%%:*} folder=${book#*:}
+  for i in $(seq "$runs"); do
+    "$build/bench/search_harness" "$folder" tally knot 5 2>/dev/null >"$work/$name.$i"
+  done
+  echo "== $name book ($runs runs, medians)"
+  for key in first_ms first_results_ms later_ms later_first_results_ms stall_ms idle_stall_ms \
+             matches searched skipped kept_bytes text_bytes; do
+    cat "$work/$name".* | awk -v k="$key" '$1 == k {print $2}' | sort -n \
+      | awk -v k="$key" '{v[NR]=$1} END {m = NR % 2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2;
+                                         printf "%-24s %s\n", k, m}'
+  done
+done

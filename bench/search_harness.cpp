@@ -1,0 +1,125 @@
+// Times the whole-book search as the find bar runs it: on its worker thread, with each
+// page's matches added to a list on this thread as they arrive (as the bar adds its rows),
+// while a timer on this thread notes the longest time the event loop did not get round to it.
+//
+// Usage: search_harness FOLDER FIRST_QUERY LATER_QUERY [LATER_RUNS]
+// Prints "name value" lines: first_ms, first_results_ms, later_ms (median of the later runs),
+// later_first_results_ms, stall_ms (longest over all searches), matches, pages, kept_bytes,
+// text_bytes.
+#include "platform/BookSearch.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Run {
+    double totalMs = 0;
+    double firstResultsMs = -1;
+    double stallMs = 0;
+    platform::SearchSummary summary;
+};
+
+Run runOnce(platform::BookSearch& search, QListWidget& list, const QString& query)
+{
+    Run run;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        run.stallMs = std::max(run.stallMs, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.restart();
+    });
+    const auto rows = QObject::connect(
+        &search, &platform::BookSearch::pageMatched, &loop, [&](const platform::PageMatches& page) {
+            if (run.firstResultsMs < 0)
+                run.firstResultsMs = clock.nsecsElapsed() / 1e6;
+            for (const platform::BookMatch& match : page.matches)
+                list.addItem(page.title + QStringLiteral(" \u2014 ") + match.context);
+        });
+    const auto done = QObject::connect(&search, &platform::BookSearch::finished, &loop,
+                                       [&](const platform::SearchSummary& summary) {
+                                           run.summary = summary;
+                                           run.totalMs = clock.nsecsElapsed() / 1e6;
+                                           loop.quit();
+                                       });
+    list.clear();
+    clock.start();
+    sinceTick.start();
+    tick.start();
+    search.start(query);
+    loop.exec();
+    QObject::disconnect(rows);
+    QObject::disconnect(done);
+    return run;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: search_harness FOLDER FIRST_QUERY LATER_QUERY [RUNS]\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const int laterRuns = argc > 4 ? std::max(1, atoi(argv[4])) : 5;
+    platform::BookSearch search(folder, folder + QStringLiteral("/start.html"),
+                                {folder + QStringLiteral("/Quorvel 101.HTM")});
+    QListWidget list;
+    list.resize(600, 300);
+    list.show();
+
+    // The longest stall of an idle event loop on this machine, for comparison.
+    double idleStall = 0;
+    {
+        QEventLoop loop;
+        QElapsedTimer sinceTick;
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            idleStall = std::max(idleStall, sinceTick.nsecsElapsed() / 1e6);
+            sinceTick.restart();
+        });
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        sinceTick.start();
+        tick.start();
+        loop.exec();
+    }
+    const Run first = runOnce(search, list, QString::fromLocal8Bit(argv[2]));
+    std::vector<double> later;
+    std::vector<double> laterFirst;
+    double stall = first.stallMs;
+    Run last;
+    for (int i = 0; i < laterRuns; ++i) {
+        last = runOnce(search, list, QString::fromLocal8Bit(argv[3]));
+        later.push_back(last.totalMs);
+        laterFirst.push_back(last.firstResultsMs);
+        stall = std::max(stall, last.stallMs);
+    }
+    std::printf("first_ms %.1f\nfirst_results_ms %.1f\nlater_ms %.1f\nlater_first_results_ms "
+                "%.1f\nstall_ms %.1f\nmatches %d\npages %d\nsearched %d\nskipped %d\n"
+                "kept_bytes %lld\ntext_bytes %lld\nidle_stall_ms %.1f\n",
+                first.totalMs, first.firstResultsMs, median(later), median(laterFirst), stall,
+                last.summary.matches, last.summary.pages, last.summary.searched,
+                last.summary.skipped, static_cast<long long>(search.index().keptTextBytes()),
+                static_cast<long long>(search.index().textBytes()), idleStall);
+    return 0;
+}
