@@ -13,9 +13,11 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMutex>
+#include <QUrlQuery>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -86,6 +88,28 @@ bool handOffToDesktop(const QUrl& url)
     qCInfo(lcPage) << "handing to the desktop:" << url;
     QDesktopServices::openUrl(url);
     return true;
+}
+
+// A mail link gets the user's mail program to write a message, nothing more: of its fields
+// only the recipients, the subject and the text are handed on (no attachments).
+QUrl forDesktop(const QUrl& url)
+{
+    if (url.scheme() != QLatin1String("mailto") || !url.hasQuery())
+        return url;
+    static const QStringList kept
+        = {QStringLiteral("to"), QStringLiteral("cc"), QStringLiteral("bcc"),
+           QStringLiteral("subject"), QStringLiteral("body")};
+    QUrlQuery fields;
+    for (const auto& [name, value] : QUrlQuery(url).queryItems(QUrl::FullyEncoded)) {
+        if (kept.contains(name.toLower()))
+            fields.addQueryItem(name, value);
+        else
+            logRefusal(QStringLiteral("left out the field %1 of a mail link:").arg(name), url);
+    }
+    QUrl clean = url;
+    clean.setQuery(fields.isEmpty() ? QString() : fields.query(QUrl::FullyEncoded),
+                   QUrl::StrictMode);
+    return clean;
 }
 
 }  // namespace
@@ -165,19 +189,34 @@ void ConfinedPage::noteUserInput()
     userInput_.setRemainingTime(kUserInputValidMs);
 }
 
-bool ConfinedPage::handOffIfClicked(const QUrl& url)
+void ConfinedPage::handOffIfClicked(const QUrl& url)
 {
-    // Whatever becomes of it, this request uses up the click: one request per click.
-    const bool clicked = !std::exchange(userInput_, QDeadlineTimer()).hasExpired();
     if (!isHandOffScheme(url.scheme())) {
         logRefusal(QStringLiteral("refused a link of an unknown kind:"), url);
-        return false;
+        return;
     }
-    if (!clicked) {
+    if (userInput_.hasExpired()) {
         logRefusal(QStringLiteral("refused a hand-off that no click asked for:"), url);
-        return false;
+        return;
     }
-    return handOffToDesktop(url);
+    // Only the page knows which link the user's click or Enter activated; the program's own
+    // script world, which the page can neither see nor change, recorded it at that moment.
+    runJavaScript(takeActivatedLinkScript(url.toString(QUrl::FullyEncoded)),
+                  QWebEngineScript::ApplicationWorld,
+                  [self = QPointer<ConfinedPage>(this), url](const QVariant& activated) {
+                      if (!self)
+                          return;
+                      if (!activated.toBool()) {
+                          logRefusal(QStringLiteral("refused a hand-off of an address that is not "
+                                                    "the link the user activated:"),
+                                     url);
+                          return;
+                      }
+                      // One hand-off per click, whatever becomes of it.
+                      if (std::exchange(self->userInput_, QDeadlineTimer()).hasExpired())
+                          return;
+                      handOffToDesktop(forDesktop(url));
+                  });
 }
 
 bool ConfinedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)

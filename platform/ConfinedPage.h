@@ -18,7 +18,8 @@ class FolderRequestFilter;
 // - it reads and navigates only within one folder on disk (and the program's own resources);
 //   every other file, and every request to the network, is refused;
 // - a web or mail link the user clicks (same frame or new window) is handed to the user's
-//   browser or mail program, once per click and at most once a second; nothing else is;
+//   browser or mail program, once per click and at most once a second, and only the address
+//   of the link clicked (a mail link without attachments); nothing else is;
 // - new-window links within the folder open in this page;
 // - its JavaScript dialogs block only the page, never the program, and after a few in quick
 //   succession the rest are suppressed until the next navigation;
@@ -58,7 +59,7 @@ protected:
 
 private:
     void onNewWindowRequested(class QWebEngineNewWindowRequest& request);
-    bool handOffIfClicked(const QUrl& url);
+    void handOffIfClicked(const QUrl& url);
     int runDialog(QDialog& dialog);
 
     std::unique_ptr<FolderRequestFilter> filter_;

@@ -368,8 +368,7 @@ private slots:
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
 
         const QStringList expected = {QStringLiteral("http://www.quorvel.example/news"),
-                                      QStringLiteral("https://www.quorvel.example/shop"),
-                                      QStringLiteral("http://www.quorvel.example/0")};
+                                      QStringLiteral("https://www.quorvel.example/shop")};
         for (const char* link : {"#web", "#popup", "#smb", "#burst"}) {
             clickElement(w.WebBrowser1, QLatin1String(link));
             QTest::qWait(1100);  // hand-offs are spaced a second apart
@@ -379,6 +378,31 @@ private slots:
         clickElement(w.WebBrowser1, QStringLiteral("#inbook"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter02.html")));
         QCOMPARE(opener.opened(), expected);
+    }
+
+    void onlyTheAddressOfTheLinkClickedIsHandedOff()
+    {
+        FakeDesktopOpener opener;
+        rig_->addHostilePage("handoff.html");
+        QV101m& w = rig_->show(QStringLiteral("handoff.html"));
+        QWidget* surface = w.WebBrowser1->webView()->focusProxy();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(surface, Qt::Key_PageDown);
+        QTest::keyClick(surface, Qt::Key_Home);
+        QTRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("scrollY")).toInt(), 0);
+        for (int i = 0; i < 2; ++i)
+            clickElement(w.WebBrowser1, QStringLiteral("#empty"));
+        QTest::qWait(1200);
+        QCOMPARE(opener.opened(), QStringList{});
+        clickElement(w.WebBrowser1, QStringLiteral("#web"));
+        QTRY_COMPARE(opener.opened(), QStringList{"http://www.quorvel.example/news"});
+        QTest::qWait(1100);  // hand-offs are spaced a second apart
+        clickElement(w.WebBrowser1, QStringLiteral("#mail"));
+        QTRY_COMPARE(opener.opened(),
+                     (QStringList{"http://www.quorvel.example/news",
+                                  "mailto:author@quorvel.example?subject=Hi&body=x"}));
+        QTest::qWait(1200);
+        QCOMPARE(opener.opened().size(), 2);
     }
 
     void aPageCannotTrapTheUserInDialogs()
