@@ -7,7 +7,8 @@
 # for the reader window, clicks "Print Entire Book" after a delay (cycling through the
 # delays below, the first while the start page is still loading) and times how long it takes
 # from the click until the print prompt is on screen. The prompt is then cancelled and the
-# program closed. Needs xdotool (scripts/install-deps.sh screenshots).
+# program closed. Builds the program first (configuring build/ when needed). Needs xdotool
+# (scripts/install-deps.sh screenshots).
 #
 # Usage: bench/large_book_prompt_trials.sh [-n TRIALS] [-r REPEAT] [-w WAIT_S] [-d "DELAYS"]
 #   -n TRIALS   number of trials (default 10)
@@ -20,6 +21,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+source "$here/configured_build.sh"
 build=${BUILD_DIR:-$root/build}
 trials=10
 repeat=17
@@ -38,7 +40,10 @@ die() { echo "large_book_prompt_trials: $*" >&2; exit 1; }
 for tool in Xvfb openbox wmctrl xdotool xdpyinfo python3; do
   command -v "$tool" >/dev/null || die "$tool is missing"
 done
-[[ -x $build/app/DA1011 ]] || die "build the program first ($build/app/DA1011)"
+install_build_packages
+echo "== building"
+{ configure_build && cmake --build "$build" --target DA1011; } >/dev/null || die "build failed"
+[[ -x $build/app/DA1011 ]] || die "missing $build/app/DA1011"
 
 work=$(mktemp -d)
 xvfb_pid=""

@@ -29,6 +29,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+source "$here/configured_build.sh"
 build=${BUILD_DIR:-$root/build}
 runs=${RUNS:-5}
 long_runs=3
@@ -75,9 +76,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [ "$do_build" = 1 ]; then
-  [ -f "$build/CMakeCache.txt" ] || die "no configured build in $build (run cmake first)"
+  install_build_packages
   echo "== building print_harness"
-  { cmake -DDA1011_BUILD_BENCHMARKS=ON "$build" && cmake --build "$build" --target print_harness; } \
+  { configure_build benchmarks && cmake --build "$build" --target print_harness; } \
     >"$work/build.log" 2>&1 \
     || { tail -30 "$work/build.log" >&2; die "build failed"; }
 fi

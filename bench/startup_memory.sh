@@ -19,6 +19,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+source "$here/configured_build.sh"
 build=${BUILD_DIR:-$root/build}
 runs=${RUNS:-7}
 timeout=30
@@ -48,9 +49,9 @@ with_work_folder
 trap 'exit 130' INT TERM
 
 if [ "$do_build" = 1 ]; then
-  [ -f "$build/CMakeCache.txt" ] || die "no configured build in $build (run cmake first)"
+  install_build_packages
   echo "== building"
-  { cmake -DDA1011_BUILD_BENCHMARKS=ON "$build" &&
+  { configure_build benchmarks &&
     cmake --build "$build" --target DA1011 minimal_window minimal_webview DA1011-linked; } \
     >"$work/build.log" 2>&1 \
     || { tail -30 "$work/build.log" >&2; die "build failed"; }
