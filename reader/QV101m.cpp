@@ -121,8 +121,7 @@ void QV101m::buildControls()
     auto* commands = new platform::PageCommands(WebBrowser1);
     commands->onPrint([this] { Command3_Click(); });
     // Ctrl+Shift+F finds in every page; the whole-book page repeats the chapters.
-    commands->searchBook(platform::Application::path(), startPageLocation(),
-                         {wholeBookLocation()});
+    commands->searchBook(platform::Application::path(), startPageLocation(), {wholeBookLocation()});
 
     onClick(Command1, &QV101m::Command1_Click);
     onClick(Command2, &QV101m::Command2_Click);

@@ -7,11 +7,11 @@
 #include "support/TestMain.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
