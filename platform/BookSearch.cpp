@@ -222,7 +222,7 @@ const IndexedPage& BookIndex::page(const QString& realPath)
             page.links = pageLinks(realPath, text.links);
         }
     }
-    return *pages_.insert(realPath, std::move(page));
+    return *pages_.insert(realPath, page);
 }
 
 SearchSummary BookIndex::search(const QString& query, int maxListed,
@@ -268,8 +268,8 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
         ++summary.searched;
         PageMatches matches;
         matches.order = order++;
-        const auto begin = page.folded.begin();
-        for (auto at = begin; at != page.folded.end();) {
+        const auto* const begin = page.folded.begin();
+        for (const auto* at = begin; at != page.folded.end();) {
             const auto [from, to] = searcher(at, page.folded.end());
             if (from == page.folded.end())
                 break;

@@ -19,7 +19,7 @@ namespace {
 // How far into a page a declared character set is looked for, as browsers do.
 constexpr qsizetype kCharsetScanBytes = 1024;
 // How far into a file NUL bytes mark it as no page at all.
-constexpr qsizetype kBinaryScanBytes = 64 * 1024;
+constexpr qsizetype kBinaryScanBytes = qsizetype{64} * 1024;
 // A title is shown on one line of the list of matches.
 constexpr qsizetype kMaxTitleBytes = 300;
 

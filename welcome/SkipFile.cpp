@@ -32,7 +32,7 @@ QString decidingPath(const QString& appFolder)
 {
     // The writer's own test, so that the file read is the file written: a folder the user
     // may write keeps the choice itself, whatever any per-user file says.
-    const QString own = pathIn(appFolder);
+    QString own = pathIn(appFolder);
     if (platform::whyNotWritable(own).isEmpty() || !QFileInfo::exists(userPath()))
         return own;
     return userPath();
