@@ -5,6 +5,7 @@
 #include "reader/QV101m.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
+#include "support/UdpListener.h"
 
 #include <QFileDialog>
 #include <QHostInfo>
@@ -48,31 +49,7 @@ private:
 };
 
 // UDP port 53 on 127.0.0.1, where the system's resolvers are sent by webrtc_dns_test.sh.
-class ResolverListener {
-public:
-    ResolverListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(53);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~ResolverListener() { ::close(fd_); }
-    ResolverListener(const ResolverListener&) = delete;
-    ResolverListener& operator=(const ResolverListener&) = delete;
-
-    bool bound() const { return bound_; }
-    bool asked() const
-    {
-        char byte = 0;
-        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
-    }
-
-private:
-    int fd_;
-    bool bound_ = false;
-};
+constexpr unsigned short kResolverPort = 53;
 
 class ReaderConfinementTest : public QObject {
     Q_OBJECT
@@ -183,17 +160,17 @@ private slots:
     {
         if (!qEnvironmentVariableIsSet("DA1011_RESOLVER_ON_LOOPBACK"))
             QSKIP("runs in a network namespace of its own (webrtc_dns_test.sh)");
-        const ResolverListener resolver;
-        QVERIFY(resolver.bound());
+        const UdpListener resolver(kResolverPort);
+        QCOMPARE(resolver.port(), int{kResolverPort});
         // The check itself reaches the resolver: it is the one the system asks.
         QVERIFY(QHostInfo::fromName(QStringLiteral("check.quorvel.example")).error()
                 != QHostInfo::NoError);
-        QVERIFY(resolver.asked());
-        while (resolver.asked()) { }
+        QVERIFY(resolver.received());
+        while (resolver.received()) { }
         platform::BrowserView* view = openHostile("webrtc.html", QStringLiteral("?turn=1&turns=1"),
                                                   QStringLiteral("webrtc done"));
         QCOMPARE(view->title(), QStringLiteral("webrtc done"));
-        QVERIFY2(!resolver.asked(), "a TURN server's host name was looked up");
+        QVERIFY2(!resolver.received(), "a TURN server's host name was looked up");
     }
 };
 

@@ -8,6 +8,7 @@
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
 #include "support/TwipsPlaces.h"
+#include "support/UdpListener.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -57,35 +58,6 @@ private:
         return {"http", "https", "mailto", "file", "smb", "ssh", "apt", "ftp", "data"};
     }
     QStringList opened_;
-};
-
-// A UDP port on 127.0.0.1 that notes whether anything arrived.
-class UdpListener {
-public:
-    UdpListener() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0
-            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~UdpListener() { ::close(fd_); }
-    UdpListener(const UdpListener&) = delete;
-    UdpListener& operator=(const UdpListener&) = delete;
-
-    int port() const { return port_; }
-    bool received() const
-    {
-        char byte = 0;
-        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) >= 0;
-    }
-
-private:
-    int fd_;
-    int port_ = 0;
 };
 
 class ReaderWindowTest : public QObject {
