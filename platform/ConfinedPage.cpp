@@ -10,9 +10,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMutex>
+#include <QScreen>
+#include <QStringList>
 #include <QUrlQuery>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
@@ -36,9 +40,47 @@ constexpr qint64 kHandOffIntervalMs = 1000;
 constexpr int kDialogsBeforeSuppression = 3;
 constexpr int kDialogBurstMs = 30'000;
 
-// Logs a refusal; a page that keeps trying gets a few lines a second, not thousands, and a
-// count of what was left out.
-void logRefusal(const QString& what, const QUrl& url)
+// The dialogs of one page, for as long as the program runs: reloading a page, or coming back
+// to it, does not give it new ones.
+struct DialogBudget {
+    QList<QDeadlineTimer> recent;
+    bool suppressed = false;
+};
+
+// A page is its file: the query and the fragment are left out, as the page can change them
+// at will (location.search = n + 1) to pass for a new one.
+DialogBudget& dialogBudgetOf(const QUrl& page)
+{
+    static QHash<QString, DialogBudget> budgets;
+    return budgets[page.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+                       .toString()];
+}
+
+// A page's text in a dialog: at most a screenful, so that the dialog's buttons stay on the
+// screen.
+QString dialogText(const QString& text)
+{
+    constexpr qsizetype kMaxLength = 2000;
+    constexpr qsizetype kMaxLines = 20;
+    constexpr qsizetype kMaxLineLength = 200;
+    const QString ellipsis(QChar(0x2026));
+    QStringList lines = text.left(kMaxLength).split(QLatin1Char('\n'));
+    bool cut = text.size() > kMaxLength || lines.size() > kMaxLines;
+    if (lines.size() > kMaxLines)
+        lines.resize(kMaxLines);
+    for (QString& line : lines) {
+        if (line.size() > kMaxLineLength) {
+            line = line.left(kMaxLineLength) + ellipsis;
+        }
+    }
+    if (cut)
+        lines.last() += ellipsis;
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Logs a line about a page (a refusal, or what it writes to its console); a page that keeps
+// trying gets a few lines a second, not thousands, and a count of what was left out.
+void logLimited(const QString& line)
 {
     constexpr int kLinesPerWindow = 20;
     constexpr qint64 kWindowMs = 10'000;
@@ -49,7 +91,7 @@ void logRefusal(const QString& what, const QUrl& url)
     const QMutexLocker lock(&mutex);
     if (!window.isValid() || window.elapsed() > kWindowMs) {
         if (leftOut > 0)
-            qCInfo(lcPage, "%d more refusals were not logged", leftOut);
+            qCInfo(lcPage, "%d more lines about pages were not logged", leftOut);
         window.start();
         logged = 0;
         leftOut = 0;
@@ -59,7 +101,35 @@ void logRefusal(const QString& what, const QUrl& url)
         return;
     }
     ++logged;
-    qCInfo(lcPage).noquote() << what << url.toDisplayString(QUrl::RemovePassword);
+    qCInfo(lcPage).noquote() << line;
+}
+
+void logRefusal(const QString& what, const QUrl& url)
+{
+    logLimited(what + QLatin1Char(' ') + url.toDisplayString(QUrl::RemovePassword));
+}
+
+// What a page writes, made safe for a terminal: control characters (ESC starts terminal
+// commands), line and paragraph separators and the invisible format characters (the bidi
+// overrides among them) are written as escapes, and a long text is cut short.
+QString escapedPageText(const QString& text)
+{
+    constexpr qsizetype kMaxLength = 500;
+    QString escaped;
+    for (const QChar c : QStringView(text).left(kMaxLength)) {
+        const char16_t code = c.unicode();
+        const QChar::Category category = c.category();
+        if (code < 0x20 || (code >= 0x7f && code < 0xa0))
+            escaped += QStringLiteral("\\x%1").arg(uint{code}, 2, 16, QLatin1Char('0'));
+        else if (category == QChar::Other_Format || category == QChar::Separator_Line
+                 || category == QChar::Separator_Paragraph || c.isSurrogate())
+            escaped += QStringLiteral("\\u%1").arg(uint{code}, 4, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
+    if (text.size() > kMaxLength)
+        escaped += QStringLiteral("...");
+    return escaped;
 }
 
 bool isLocalScheme(const QString& scheme)
@@ -130,13 +200,33 @@ public:
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
-        if (allows(info.requestUrl()))
-            return;
-        logRefusal(QStringLiteral("refused a request of the page:"), info.requestUrl());
-        info.block(true);
+        if (!allows(info.requestUrl())) {
+            logRefusal(QStringLiteral("refused a request of the page:"), info.requestUrl());
+            info.block(true);
+        } else if (!isServable(info)) {
+            logRefusal(QStringLiteral("refused a request for what is not a file:"),
+                       info.requestUrl());
+            info.block(true);
+        }
     }
 
 private:
+    // Only regular files are read, as far as can be told without opening them: reading a
+    // named pipe blocks until someone writes to it (the page would never finish loading,
+    // and the program could not end), and a device may never end. A folder may only be
+    // shown as a page of its own.
+    static bool isServable(const QWebEngineUrlRequestInfo& info)
+    {
+        const QUrl url = info.requestUrl();
+        if (url.scheme() != QLatin1String("file"))
+            return true;
+        const QFileInfo file(QDir::cleanPath(url.toLocalFile()));  // links followed
+        if (!file.exists() || file.isFile())
+            return true;  // what is missing the engine reports as missing
+        return file.isDir()
+            && info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+    }
+
     const QString folder_;
 };
 
@@ -161,11 +251,6 @@ ConfinedPage::ConfinedPage(QObject* parent)
             });
     connect(this, &QWebEnginePage::fullScreenRequested, this,
             [](QWebEngineFullScreenRequest request) { request.reject(); });
-    connect(this, &QWebEnginePage::loadStarted, this, [this] {
-        // A new page starts with a clean slate of dialogs.
-        recentDialogs_.clear();
-        dialogsSuppressed_ = false;
-    });
 }
 
 ConfinedPage::~ConfinedPage()
@@ -262,16 +347,31 @@ QStringList ConfinedPage::chooseFiles(FileSelectionMode, const QStringList&, con
 
 bool ConfinedPage::admitPageDialog()
 {
-    if (dialogsSuppressed_)
+    DialogBudget& budget = dialogBudgetOf(url());
+    if (budget.suppressed)
         return false;
-    recentDialogs_.removeIf([](const QDeadlineTimer& shown) { return shown.hasExpired(); });
-    if (recentDialogs_.size() >= kDialogsBeforeSuppression) {
-        qCInfo(lcPage) << "the page asked for too many dialogs; the rest are suppressed";
-        dialogsSuppressed_ = true;
+    budget.recent.removeIf([](const QDeadlineTimer& shown) { return shown.hasExpired(); });
+    if (budget.recent.size() >= kDialogsBeforeSuppression) {
+        logRefusal(QStringLiteral("the page asked for too many dialogs; the rest are suppressed:"),
+                   url());
+        budget.suppressed = true;
         return false;
     }
-    recentDialogs_.append(QDeadlineTimer(kDialogBurstMs));
+    budget.recent.append(QDeadlineTimer(kDialogBurstMs));
     return true;
+}
+
+void ConfinedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                            const QString& message, int lineNumber,
+                                            const QString& sourceID)
+{
+    Q_UNUSED(level);
+    // Written as the page gives it, a flood of lines fills the disk and the terminal, and
+    // control characters in them are commands to the terminal.
+    logLimited(QStringLiteral("the page's console (%1:%2): %3")
+                   .arg(escapedPageText(QUrl(sourceID).fileName()))
+                   .arg(lineNumber)
+                   .arg(escapedPageText(message)));
 }
 
 void ConfinedPage::dismissDialog()
@@ -279,6 +379,30 @@ void ConfinedPage::dismissDialog()
     if (openDialog_)
         openDialog_->reject();
 }
+
+namespace {
+
+// Keeps a shown dialog, its buttons included, on the screen's free area.
+void fitToScreen(QDialog& dialog)
+{
+    const QScreen* screen = dialog.screen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    const QSize frame = dialog.frameGeometry().size() - dialog.size();
+    const QSize most = free.size() - frame;
+    if (dialog.width() > most.width() || dialog.height() > most.height())
+        dialog.setFixedSize(dialog.size().boundedTo(most));
+    QRect placed = dialog.frameGeometry();
+    placed.moveRight(qMin(placed.right(), free.right()));
+    placed.moveBottom(qMin(placed.bottom(), free.bottom()));
+    placed.moveLeft(qMax(placed.left(), free.left()));
+    placed.moveTop(qMax(placed.top(), free.top()));
+    if (placed.topLeft() != dialog.frameGeometry().topLeft())
+        dialog.move(placed.topLeft());
+}
+
+}  // namespace
 
 int ConfinedPage::runDialog(QDialog& dialog)
 {
@@ -300,6 +424,7 @@ int ConfinedPage::runDialog(QDialog& dialog)
         });
         dialog.setWindowModality(Qt::NonModal);
         dialog.show();
+        fitToScreen(dialog);
         loop.exec();
     });
     openDialog_ = nullptr;
@@ -328,8 +453,8 @@ void ConfinedPage::javaScriptAlert(const QUrl& securityOrigin, const QString& ms
 {
     if (!admitPageDialog())
         return;
-    QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), msg, QMessageBox::Ok,
-                    dialogParent(this), Qt::Dialog);
+    QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), dialogText(msg),
+                    QMessageBox::Ok, dialogParent(this), Qt::Dialog);
     box.setTextFormat(Qt::PlainText);
     runDialog(box);
 }
@@ -338,7 +463,7 @@ bool ConfinedPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& 
 {
     if (!admitPageDialog())
         return false;
-    QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), msg,
+    QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), dialogText(msg),
                     QMessageBox::Ok | QMessageBox::Cancel, dialogParent(this), Qt::Dialog);
     box.setTextFormat(Qt::PlainText);
     return runDialog(box) == QMessageBox::Ok;
@@ -351,7 +476,11 @@ bool ConfinedPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& m
         return false;
     QInputDialog input(dialogParent(this), Qt::Dialog);
     input.setWindowTitle(dialogTitle(securityOrigin));
-    input.setLabelText(msg.toHtmlEscaped());
+    // The label takes "&" for an access key ("Tom & Jerry" would show as "Tom  Jerry"); the
+    // text is shown as the page gives it.
+    input.setLabelText(dialogText(msg).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    if (auto* label = input.findChild<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     input.setTextValue(defaultValue);
     if (runDialog(input) != QDialog::Accepted)
         return false;

@@ -22,7 +22,10 @@ class FolderRequestFilter;
 //   of the link clicked (a mail link without attachments); nothing else is;
 // - new-window links within the folder open in this page;
 // - its JavaScript dialogs block only the page, never the program, and after a few in quick
-//   succession the rest are suppressed until the next navigation;
+//   succession the rest of that page's are suppressed until the program ends (reloading
+//   does not bring them back); their texts are shown as given and cut to a screenful;
+// - what it writes to its console is logged, rate-limited and with control characters
+//   escaped;
 // - requests for the camera, microphone, location, notifications or full screen are refused,
 //   and so are file choosers; WebRTC and the file-system pickers are not there at all.
 // Every refusal is logged under the "da1011.page" category.
@@ -56,6 +59,8 @@ protected:
                           const QString& defaultValue, QString* result) override;
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int lineNumber, const QString& sourceID) override;
 
 private:
     void onNewWindowRequested(class QWebEngineNewWindowRequest& request);
@@ -64,8 +69,6 @@ private:
 
     std::unique_ptr<FolderRequestFilter> filter_;
     QDeadlineTimer userInput_;  // running out after the user's last unused click; expired: none
-    QList<QDeadlineTimer> recentDialogs_;
-    bool dialogsSuppressed_ = false;
     QPointer<QDialog> openDialog_;
 };
 

@@ -121,7 +121,7 @@ bool tooSmallToPrintOn(const QVariant& answer, const QPageLayout& layout)
 QString savePdf(const QString& fileName, const QByteArray& pdf)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(pdf) != pdf.size()
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, pdf)
         || !file.commit())
         return PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
             .arg(QDir::toNativeSeparators(fileName), reasonInWords(file.errorString()));

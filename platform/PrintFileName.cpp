@@ -22,12 +22,36 @@ bool isRefused(QChar c)
     return c.category() == QChar::Other_Control || QStringLiteral("<>:\"/\\|?*").contains(c);
 }
 
-bool isDeviceName(const QString& name)
+// Invisible characters that reorder or hide what a name shows (a right-to-left override
+// makes "Report \u202Egnp.pdf" read as a picture's name); they are dropped.
+QString withoutFormatCharacters(const QString& text)
 {
-    // Names that a FAT or NTFS volume or a network share takes for a device, whatever follows.
-    static const QRegularExpression device(QStringLiteral("^(con|prn|aux|nul|com[0-9]|lpt[0-9])$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    return device.match(name).hasMatch();
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t code = text[i].unicode();
+        qsizetype units = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            units = 2;
+        }
+        if (QChar::category(code) != QChar::Other_Format)
+            kept += text.mid(i, units);
+        i += units - 1;
+    }
+    return kept;
+}
+
+// Names that a FAT or NTFS volume or a network share takes for a device, whatever extension
+// follows ("CON.txt" too); the length is that of the device name at the start, 0 for none.
+qsizetype deviceNameLength(const QString& name)
+{
+    static const QRegularExpression device(
+        QStringLiteral("^(con|prn|aux|nul|com[0-9\u00B9\u00B2\u00B3]|lpt[0-9\u00B9\u00B2\u00B3])"
+                       " *(\\.|$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = device.match(name);
+    return match.hasMatch() ? match.capturedLength(1) : 0;
 }
 
 bool isDotOrSpace(QChar c)
@@ -63,6 +87,7 @@ Choice& lastChoice()
 QString printFileName(const QString& title, const QUrl& url)
 {
     QString name = nameBehindAddress(title, url);
+    name = withoutFormatCharacters(name);
     for (QChar& c : name)
         if (isRefused(c))
             c = QLatin1Char(' ');
@@ -81,8 +106,8 @@ QString printFileName(const QString& title, const QUrl& url)
         name.chop(1);
     if (name.isEmpty())
         name = QStringLiteral("document");
-    if (isDeviceName(name))
-        name += QLatin1Char('_');
+    if (const qsizetype device = deviceNameLength(name); device > 0)
+        name.insert(device, QLatin1Char('_'));
     return name + QStringLiteral(".pdf");
 }
 

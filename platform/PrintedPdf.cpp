@@ -131,6 +131,18 @@ constexpr auto kUnmarkHeadings = R"JS(
 document.querySelectorAll('[data-print-mark="%1"]').forEach(function (e) { e.remove(); });
 )JS";
 
+// What a page gives as its title, author or a heading, as text for the document: control
+// characters (NUL, BEL, ESC, ...) would go into the outline and the document's information
+// as they are, where a viewer or a terminal showing them takes them for commands.
+QString printableText(const QVariant& given)
+{
+    QString text = given.toString();
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    return text.simplified();
+}
+
 }  // namespace
 
 PrintedPdf::PrintedPdf(QWebEnginePage* page, QString untitledName, QString creator, QObject* parent)
@@ -188,12 +200,12 @@ void PrintedPdf::markHeadings(const QPageLayout& layout, std::function<void()> t
             if (!self)
                 return;
             const QVariantMap facts = result.toMap();
-            self->title_ = facts.value(QStringLiteral("title")).toString().simplified();
-            self->author_ = facts.value(QStringLiteral("author")).toString();
+            self->title_ = printableText(facts.value(QStringLiteral("title")));
+            self->author_ = printableText(facts.value(QStringLiteral("author")));
             for (const QVariant& entry : facts.value(QStringLiteral("headings")).toList()) {
                 const QVariantMap heading = entry.toMap();
                 self->headings_->push_back({heading.value(QStringLiteral("destination")).toString(),
-                                            heading.value(QStringLiteral("title")).toString(),
+                                            printableText(heading.value(QStringLiteral("title"))),
                                             heading.value(QStringLiteral("level")).toInt()});
             }
             if (self->title_.isEmpty())

@@ -120,6 +120,18 @@ QString SequentialReader::readItem()
     return item;
 }
 
+bool writeAll(QFileDevice& file, const QByteArray& bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
 QString reasonInWords(const QString& systemText)
 {
     const auto says = [&systemText](int code) {
@@ -164,7 +176,7 @@ bool writeInPlace(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return false;
-    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()))
+    if (!writeAll(file, bytes) || !file.resize(bytes.size()))
         raiseWriteError(file);
     return true;
 }
@@ -180,7 +192,7 @@ void writeLineAtomically(const QString& path, const QString& text)
     // only in commit()'s flush, which commit() does not check, and an empty file replaces the
     // old one.
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (file.write(line) != line.size() || !file.commit()) {
+        if (!writeAll(file, line) || !file.commit()) {
             const QString reason = reasonInWords(file.errorString());
             file.cancelWriting();
             throw PlatformError(kErrPathFileAccess, reason);

@@ -40,6 +40,15 @@ private slots:
         QTest::newRow("only dots") << "..." << page << "document.pdf";
         QTest::newRow("trailing dots") << "The end. . " << page << "The end.pdf";
         QTest::newRow("device name") << "CON" << page << "CON_.pdf";
+        QTest::newRow("device name with an extension") << "con.txt" << page << "con_.txt.pdf";
+        QTest::newRow("device name with two extensions") << "LPT1.a.b" << page << "LPT1_.a.b.pdf";
+        QTest::newRow("not a device name") << "CONSOLE.txt" << page << "CONSOLE.txt.pdf";
+        // Format characters reorder or hide what the name shows: "Report \u202Egnp" reads as
+        // "Report png" backwards.
+        QTest::newRow("format characters")
+            << QString::fromUtf8("Report \u202Egnp\u200B\u2066x\u00AD\uFEFF\U000E0041") << page
+            << "Report gnpx.pdf";
+        QTest::newRow("C1 controls") << QString::fromUtf8("a\u0085b\u009Bc") << page << "a b c.pdf";
         QTest::newRow("long") << QString(300, QLatin1Char('w')) << page
                               << QString(80, QLatin1Char('w')) + ".pdf";
         // Four bytes a character in UTF-8, two units in UTF-16: never cut in half.

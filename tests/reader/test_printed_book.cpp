@@ -180,6 +180,26 @@ private slots:
         QCOMPARE(navigation.bookmarks.first().children, 2);
     }
 
+    // Control characters that a page puts into its title, author or headings stay out of the
+    // document's information and outline.
+    void controlCharactersStayOutOfTheDocument()
+    {
+        rig_->addHostilePage("controls.html");
+        QV101m& w = rig_->show(QStringLiteral("controls.html"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        QPDF pdf;
+        pdf.processFile(pdfPath().toLocal8Bit().constData());
+        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+        QCOMPARE(QString::fromStdString(info.getKey("/Title").getUTF8Value()),
+                 QStringLiteral("Tom [2J and Jerry"));
+        QCOMPARE(QString::fromStdString(info.getKey("/Author").getUTF8Value()),
+                 QStringLiteral("Tamsin ]0; Hale"));
+        const PdfNavigation navigation = PdfNavigation::read(pdfPath());
+        QCOMPARE(navigation.bookmarks.size(), 1);
+        QCOMPARE(navigation.bookmarks.first().title, QStringLiteral("Knots and loops"));
+    }
+
     void pageNumbersCountThePagesPrinted_data()
     {
         QTest::addColumn<QString>("ranges");

@@ -226,12 +226,19 @@ private slots:
         QTRY_VERIFY(!window);
     }
 
+    void aPdfThatCannotBeWrittenIsReportedOnce_data()
+    {
+        QTest::addColumn<qint64>("free");
+        QTest::newRow("full") << qint64{0};
+        QTest::newRow("room for a part of it") << qint64{8192};
+    }
     void aPdfThatCannotBeWrittenIsReportedOnce()
     {
+        QFETCH(qint64, free);
         SmallDisk disk;
         if (!disk.problem().isEmpty())
             QSKIP(qPrintable(disk.problem()));
-        disk.fill();
+        disk.fill(free);
         const QString target = disk.file("printed.pdf");
         whilePrompting_ = [&target] {
             promptFileName(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))

@@ -10,11 +10,14 @@
 #include "support/TwipsPlaces.h"
 #include "support/UdpListener.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryFile>
@@ -29,6 +32,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Stands in for the desktop's opener while it lives: records every address the program
@@ -87,6 +91,15 @@ class ReaderWindowTest : public QObject {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
                 return box;
+        }
+        return nullptr;
+    }
+
+    template <typename Dialog> static Dialog* topLevel()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<Dialog*>(widget); dialog && dialog->isVisible())
+                return dialog;
         }
         return nullptr;
     }
@@ -405,13 +418,122 @@ private slots:
         QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
         QCOMPARE(answered, 3);
 
-        // A new visit may show dialogs again; closing the window while one is open works.
-        closeInstead = true;
+        // Coming back to the page brings no new dialogs.
         w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
+        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
+        QCOMPARE(answered, 3);
+
+        // Another page has dialogs of its own; closing the window while one is open works.
+        QVERIFY(QFile::copy(rig_->folder.file("alerts.html"), rig_->folder.file("more.html")));
+        closeInstead = true;
+        w.WebBrowser1->Navigate(rig_->folder.file("more.html"));
         QTRY_VERIFY(!QV101m::loadedInstance());
         QVERIFY(closedWithDialogOpen);
         QTRY_VERIFY(!openWhenClosed || !openWhenClosed->isVisible());
         QCOMPARE(answered, 3);
+    }
+
+    void reloadingAPageBringsNoNewDialogs()
+    {
+        rig_->addHostilePage("reload-dialogs.html");
+        rig_->addHostilePage("alerts.html");
+        QV101m& w = rig_->show();
+        int answered = 0;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            if (QDialog* dialog = openPageDialog()) {
+                dialog->accept();
+                ++answered;
+            }
+        });
+        user.start(50);
+        w.WebBrowser1->Navigate(rig_->folder.file("reload-dialogs.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            evaluate(w.WebBrowser1, QStringLiteral("Number(window.name)")).toInt() > 8, 20000);
+        QCOMPARE(answered, 3);
+        w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
+        QTRY_COMPARE(answered, 6);
+    }
+
+    void aDialogShowsThePagesTextAsGivenAndFitsTheScreen()
+    {
+        rig_->addHostilePage("dialog-texts.html");
+        QV101m& w = rig_->show(QStringLiteral("dialog-texts.html"));
+        // The page's dialogs run in loops of their own: look at them from the event loop.
+        QString shown;  // what a person sees, and hears from a screen reader
+        QString value;
+        qsizetype textLength = -1;
+        QRect screen;
+        QRect boxFrame;
+        QRect okFrame;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            if (auto* input = topLevel<QInputDialog>()) {
+                auto* label = input->findChild<QLabel*>();
+                shown = label
+                    ? QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name)
+                    : QStringLiteral("no label");
+                value = input->textValue();
+                input->reject();
+            } else if (auto* box = qobject_cast<QMessageBox*>(openPageDialog())) {
+                textLength = box->text().size();
+                screen = box->screen()->availableGeometry();
+                boxFrame = box->frameGeometry();
+                const QAbstractButton* ok = box->button(QMessageBox::Ok);
+                okFrame = QRect(ok->mapToGlobal(QPoint()), ok->size());
+                box->accept();
+            }
+        });
+        user.start(50);
+        w.WebBrowser1->page()->runJavaScript(QStringLiteral("ask.prompt()"));
+        QTRY_COMPARE(shown, QStringLiteral("Tom & Jerry"));
+        QCOMPARE(value, QStringLiteral("&x"));
+
+        w.WebBrowser1->page()->runJavaScript(QStringLiteral("ask.alert()"));
+        QTRY_VERIFY(textLength >= 0);
+        QVERIFY(textLength < 5000);
+        QVERIFY2(
+            screen.contains(boxFrame),
+            qPrintable(QStringLiteral("%1 x %2").arg(boxFrame.width()).arg(boxFrame.height())));
+        QVERIFY(screen.contains(okFrame));
+    }
+
+    void aPagesConsoleIsLoggedRateLimitedAndEscaped()
+    {
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+                const QByteArray category(context.category ? context.category : "");
+                if (category == "js" || category == "da1011.page")
+                    lines << text;
+            });
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        rig_->addHostilePage("console.html");
+        QV101m& w = rig_->show(QStringLiteral("console.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.WebBrowser1->title(), QStringLiteral("flooded"), 60000);
+        // The page keeps writing: a line of it gets through once the log has room again.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            lines.filter(QStringLiteral("\\x1b[2Jstill here\\u2067")).size() > 0, 15000);
+        QVERIFY2(lines.size() <= 50, qPrintable(QString::number(lines.size())));
+        for (const QString& line : std::as_const(lines)) {
+            for (const QChar c : line) {
+                QVERIFY2(c.unicode() >= 0x20 && (c.unicode() < 0x7f || c.unicode() >= 0xa0)
+                             && c.category() != QChar::Other_Format,
+                         qPrintable(line.toUtf8().toPercentEncoding(" ")));
+            }
+        }
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        QCOMPARE(::mkfifo(QFile::encodeName(rig_->folder.file("fifo.png")).constData(), 0600), 0);
+        rig_->addHostilePage("fifo.html");
+        QV101m& w = rig_->show(QStringLiteral("fifo.html"));
+        QCOMPARE(evaluate(w.WebBrowser1,
+                          QStringLiteral("[pipe.complete && pipe.naturalWidth == 0,"
+                                         " cover.naturalWidth > 0]")),
+                 QVariant(QVariantList{true, true}));
     }
 
     void aRendererThatKeepsDyingGivesWayToANotice()

@@ -38,8 +38,9 @@ public:
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
-    // Takes every free block, so that the next write that needs one fails with ENOSPC.
-    void fill() const
+    // Takes every free block but leaveFree bytes' worth, so that a write that needs more fails
+    // with ENOSPC.
+    void fill(qint64 leaveFree = 0) const
     {
         QFile filler(file(QStringLiteral("filler")));
         if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -47,6 +48,8 @@ public:
         const QByteArray block(512, 'f');
         while (filler.write(block) > 0) { }
         while (filler.write(block.left(1)) > 0) { }
+        if (leaveFree > 0)
+            filler.resize(qMax<qint64>(0, filler.size() - leaveFree));
     }
 
 private:
