@@ -2,6 +2,7 @@
 
 #include "platform/ConfinedPage.h"
 #include "platform/Errors.h"
+#include "platform/Form.h"
 #include "platform/MessageBox.h"
 #include "platform/PagePrinter.h"
 #include "platform/PendingPdfPages.h"
@@ -129,6 +130,31 @@ void BrowserView::attachPage()
                     onRendererTerminated();
             });
     connect(page_, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
+    connect(page_, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF& position) {
+        if (page_->renderProcessPid() > 0)
+            place_ = position;
+    });
+}
+
+bool BrowserView::reloadWhereItWas()
+{
+    const QUrl shown = url();
+    if (shown.isEmpty())
+        return false;
+    const QPointF at = std::exchange(place_, QPointF());
+    page_->triggerAction(QWebEnginePage::Reload);
+    if (!at.isNull()) {
+        connect(
+            this, &BrowserView::loadFinished, this,
+            [this, shown, at](bool ok) {
+                if (ok && url() == shown)
+                    page_->runJavaScript(
+                        QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
+                        QWebEngineScript::ApplicationWorld);
+            },
+            Qt::SingleShotConnection);
+    }
+    return true;
 }
 
 void BrowserView::replacePage()
@@ -195,15 +221,18 @@ void BrowserView::hideEvent(QHideEvent* event)
 
 void BrowserView::onPagePrintRequested()
 {
-    // A page may ask as often as it likes; the user sees one dialog or message at a time, and
-    // only a few in a row.
+    // The page's own print button, clicked, is the user's request like the side panel's and is
+    // never dropped. What a page asks for on its own shares the budget of its other dialogs,
+    // so that it can neither flood the user with prompts nor with refusals.
+    const bool usersOwn = page_->takeUserInput();
+    if (!usersOwn && !page_->admitPageDialog())
+        return;
     if (Handler::running() || QApplication::activeModalWidget() || promptOpen_ || printer_->busy()
         || page_->dialogOpen()) {
-        qCDebug(lcPage) << "ignored the page's print request while a dialog or job is open";
+        qCInfo(lcPage) << "refused the page's print request while a dialog or job is open";
+        emit printRefused();
         return;
     }
-    if (!page_->admitPageDialog())
-        return;
     emit printRequested();
 }
 
@@ -412,7 +441,14 @@ void BrowserView::waitWhileLoading()
     });
     ask.start(kAskDocumentEveryMs);
     patience.start(kLoadWaitMs);
+    // The user waits too: the hourglass until the page has loaded or the wait is given up,
+    // so that the prompt comes up under the normal pointer.
+    const QPointer<Form> form = qobject_cast<Form*>(window());
+    if (form)
+        form->setMousePointer(MousePointer::Hourglass);
     loop.exec();
+    if (form)
+        form->setMousePointer(MousePointer::Default);
 }
 
 void BrowserView::askDocumentWhetherLoaded()

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFlags>
 #include <QList>
+#include <QPointF>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -76,15 +77,22 @@ public:
     // Called when the page's renderer process has died, so the window can show a page again;
     // after a few deaths within a minute the view shows a short notice of its own instead.
     void onPageProcessDied(std::function<void()> handler) { pageProcessDied_ = std::move(handler); }
+    // Shows the page that was shown again, reloaded, at the place it was scrolled to (which
+    // the engine forgets with its renderer); false when no page was shown.
+    bool reloadWhereItWas();
 
     // A print job that has not finished after this long is abandoned (default two minutes).
     void setPrintTimeLimit(int milliseconds);
 
 signals:
     void loadStarted();
-    // The page itself asked to be printed (window.print()). Not emitted while a dialog, a
-    // print job or a message box is open, nor once the page has asked for too many dialogs.
+    // The page itself asked to be printed (window.print()) while nothing else is open. A
+    // request that follows the user's click or key press in the view is always passed on;
+    // one the page makes on its own counts against its budget of dialogs.
     void printRequested();
+    // The same, while a dialog, a print job or a message box is open: it is refused, and the
+    // user is to be told that printing is not possible now.
+    void printRefused();
     void loadFinished(bool ok);
 
 protected:
@@ -120,6 +128,7 @@ private:
     bool promptOpen_ = false;
     bool windowClosed_ = false;  // the window closed while the running print job went on
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone
+    QPointF place_;  // where the page was scrolled to while its renderer lived
     std::function<void()> pageProcessDied_;
     QList<QDeadlineTimer> recentDeaths_;
 };

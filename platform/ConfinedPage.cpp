@@ -274,6 +274,11 @@ void ConfinedPage::noteUserInput()
     userInput_.setRemainingTime(kUserInputValidMs);
 }
 
+bool ConfinedPage::takeUserInput()
+{
+    return !std::exchange(userInput_, QDeadlineTimer()).hasExpired();
+}
+
 void ConfinedPage::handOffIfClicked(const QUrl& url)
 {
     if (!isHandOffScheme(url.scheme())) {
@@ -298,7 +303,7 @@ void ConfinedPage::handOffIfClicked(const QUrl& url)
                           return;
                       }
                       // One hand-off per click, whatever becomes of it.
-                      if (std::exchange(self->userInput_, QDeadlineTimer()).hasExpired())
+                      if (!self->takeUserInput())
                           return;
                       handOffToDesktop(forDesktop(url));
                   });

@@ -41,6 +41,9 @@ public:
 
     // The view reports the user's clicks and key presses; one hand-off may follow each.
     void noteUserInput();
+    // Whether a request of the page follows a click or key press of the user's that no other
+    // request has used; uses it up. One request per click.
+    bool takeUserInput();
     // Whether a page-initiated dialog (including a print request) may be shown now; counts it.
     bool admitPageDialog();
     // Closes the page's open dialog, if any, as if cancelled (the window holding the page is

@@ -46,6 +46,11 @@ float checkedDifference(float value, float minus)
     return result;
 }
 
+void tellPrintDisabled()
+{
+    platform::MsgBox(QStringLiteral("Sorry, the Print command is currently disabled."));
+}
+
 }  // namespace
 
 QV101m& QV101m::instance()
@@ -126,15 +131,23 @@ void QV101m::buildControls()
     onClick(Command1, &QV101m::Command1_Click);
     onClick(Command2, &QV101m::Command2_Click);
     onClick(Command3, &QV101m::Command3_Click);
-    // A reader's renderer that dies would leave a blank pane: show the contents again.
-    // A page's own print button prints it like "Print Current Page".
+    // A page's own print button prints it like "Print Current Page", and is told so like it
+    // when printing is not possible now.
     connect(WebBrowser1, &platform::BrowserView::printRequested, this,
             [this] { platform::Handler::run([this] { Command3_Click(); }); });
+    connect(WebBrowser1, &platform::BrowserView::printRefused, this, [] {
+        platform::Handler::run([] { platform::ErrorTrap().attempt(tellPrintDisabled); });
+    });
     connect(WebBrowser1, &platform::BrowserView::loadFinished, this, [](bool ok) {
         if (ok)
             platform::traceMilestone("page loaded");
     });
-    WebBrowser1->onPageProcessDied([this] { WebBrowser1->Navigate(startPageLocation()); });
+    // A renderer that dies would leave a blank pane: the page the reader was on comes back,
+    // reloaded, at the place they were reading (the contents if no page was shown).
+    WebBrowser1->onPageProcessDied([this] {
+        if (!WebBrowser1->reloadWhereItWas())
+            WebBrowser1->Navigate(startPageLocation());
+    });
 }
 
 QString QV101m::startPageLocation()
@@ -187,9 +200,7 @@ void QV101m::Command3_Click()
             [this] { WebBrowser1->ExecWB(BrowserCommand::Print, CommandOption::PromptUser); });
         return;
     }
-    trap.attempt([] {
-        platform::MsgBox(QStringLiteral("Sorry, the Print command is currently disabled."));
-    });
+    trap.attempt([] { tellPrintDisabled(); });
 }
 
 void QV101m::Command1_Click()

@@ -1,5 +1,6 @@
 #include "platform/BrowserView.h"
 #include "platform/Errors.h"
+#include "platform/Form.h"
 #include "platform/Timer.h"
 #include "reader/QV101m.h"
 #include "support/PrintPrompt.h"
@@ -8,7 +9,9 @@
 #include "support/SmallDisk.h"
 #include "support/TestMain.h"
 
+#include <QCursor>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -285,11 +288,27 @@ private slots:
             "<p>"
                 + kLastWords.toUtf8() + "</p></body></html>");
         QV101m& w = rig_->show();
+        // The print waits for the page under the hourglass; the prompt comes under the
+        // normal pointer. Sampled from a timer of its own: the wait runs in a loop of its own.
+        bool hourglassWhileWaiting = false;
+        std::optional<platform::MousePointer> pointerAtPrompt;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, [&] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            hourglassWhileWaiting = hourglassWhileWaiting
+                || (w.mousePointer() == platform::MousePointer::Hourglass && cursor
+                    && cursor->shape() == Qt::WaitCursor && promptsAt_.isEmpty());
+        });
+        sampler.start(50);
+        whilePrompting_ = [&] { pointerAtPrompt = w.mousePointer(); };
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY2(promptsAt_.first() >= 2400, qPrintable(QString::number(promptsAt_.first())));
+        QVERIFY(hourglassWhileWaiting);
+        QCOMPARE(pointerAtPrompt, std::optional(platform::MousePointer::Default));
+        QVERIFY(!QGuiApplication::overrideCursor());
         const QString text = normalized(pdfText(pdfPath()));
         QVERIFY2(text.contains(QStringLiteral("The first chapter")), qPrintable(text));
         QVERIFY2(text.contains(kLastWords), qPrintable(text));
@@ -309,6 +328,7 @@ private slots:
     {
         rig_->addHostilePage("print-loop.html");
         acceptPrompts_ = false;
+        ModalWatcher messages;  // answers the refusals shown over the prompt
         int dialogsAtOnce = 0;
         whilePrompting_ = [&dialogsAtOnce] {
             QTest::qWait(300);  // the page keeps asking meanwhile
@@ -317,10 +337,13 @@ private slots:
         };
         QV101m& w = rig_->show();
         w.WebBrowser1->Navigate(rig_->folder.file("print-loop.html"));
-        QTRY_COMPARE(promptsAt_.size(), 3);
+        QTRY_COMPARE(promptsAt_.size() + messages.seen().size(), 3);
         QTest::qWait(1500);
-        QCOMPARE(promptsAt_.size(), 3);  // the rest are suppressed until the next page
-        QCOMPARE(dialogsAtOnce, 3);
+        // One prompt; what the page asks for while it is open is refused and told, and the
+        // rest are suppressed until the next page.
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(messages.texts(), QStringList(2, kDisabled));
+        QCOMPARE(dialogsAtOnce, 1);
         QVERIFY(rig_->watcher->seen().isEmpty());
     }
 
@@ -403,6 +426,24 @@ private slots:
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!window, 15000);
         QVERIFY2(clock_.elapsed() < 10000, qPrintable(QString::number(clock_.elapsed())));
+        QVERIFY(rig_->watcher->seen().isEmpty());
+    }
+
+    void aPagesRequestWhileAPromptIsOpenIsToldPrintingIsDisabled()
+    {
+        acceptPrompts_ = false;
+        ModalWatcher messages;  // answers the message shown over the prompt
+        QV101m& w = rig_->show();
+        bool told = false;
+        whilePrompting_ = [&] {
+            w.WebBrowser1->page()->runJavaScript(QStringLiteral("window.print()"));
+            told = QTest::qWaitFor([&messages] { return !messages.seen().isEmpty(); }, 10000);
+        };
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(told);
+        QCOMPARE(promptsAt_.size(), 1);
+        QCOMPARE(messages.texts(), QStringList{kDisabled});
+        QCOMPARE(messages.seen().first().title, QStringLiteral("DA1011"));
         QVERIFY(rig_->watcher->seen().isEmpty());
     }
 

@@ -583,13 +583,55 @@ private slots:
         QVERIFY(answers(5000));
     }
 
-    void aDeadPageProcessBringsTheStartPageBack()
+    void aDeadPageProcessBringsThePageShownBack()
     {
-        QV101m& w = rig_->show();
-        w.WebBrowser1->Navigate(rig_->folder.file("chapter03.html"));
+        QV101m& w = rig_->show(QStringLiteral("chapter03.html"));
+        evaluate(w.WebBrowser1, QStringLiteral("window.scrollTo(0, 400)"));
+        QTRY_VERIFY(w.WebBrowser1->page()->scrollPosition().y() > 0);
+        QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
+        QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
+        ::kill(static_cast<pid_t>(w.WebBrowser1->page()->renderProcessPid()), SIGKILL);
+        QTRY_VERIFY(!started.isEmpty());
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
-        w.WebBrowser1->page()->load(QUrl(QStringLiteral("chrome://crash")));
-        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        QTRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt(), 400);
+    }
+
+    void aClickOnThePagesPrintButtonIsNeverDropped_data()
+    {
+        QTest::addColumn<int>("alerts");
+        QTest::newRow("four clicks within 30 s") << 0;
+        QTest::newRow("after three alerts") << 3;
+    }
+    void aClickOnThePagesPrintButtonIsNeverDropped()
+    {
+        QFETCH(int, alerts);
+        int prompts = 0;
+        rig_->watcher.emplace().onOtherDialog = [&prompts](QWidget* prompt) {
+            ++prompts;
+            QMetaObject::invokeMethod(
+                prompt, [prompt] { static_cast<QDialog*>(prompt)->reject(); },
+                Qt::QueuedConnection);
+        };
+        rig_->addHostilePage("print-button.html");
+        QV101m& w = rig_->show(QStringLiteral("print-button.html"));
+        // The page uses up its own dialogs first.
+        int answered = 0;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&answered] {
+            if (QDialog* dialog = openPageDialog()) {
+                dialog->accept();
+                ++answered;
+            }
+        });
+        user.start(50);
+        w.WebBrowser1->page()->runJavaScript(
+            QStringLiteral("for (let i = 0; i < %1; ++i) alert(i)").arg(alerts));
+        QTRY_COMPARE(answered, alerts);
+        for (int click = 1; click <= 4; ++click) {
+            clickElement(w.WebBrowser1, QStringLiteral("#print"));
+            QTRY_COMPARE(prompts, click);
+        }
+        QVERIFY(rig_->watcher->seen().isEmpty());
     }
 };
 
