@@ -1,7 +1,7 @@
 #include "app/HandOff.h"
 
-#include "app/ReaderWindowFactory.h"
-#include "platform/Module.h"
+#include "reader/ReaderWindowFactory.h"
+#include "platform/runtime/Plugins.h"
 
 namespace handoff {
 

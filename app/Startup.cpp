@@ -1,10 +1,10 @@
 #include "app/Startup.h"
 
-#include "platform/Accessibility.h"
-#include "platform/AppInfo.h"
-#include "platform/Errors.h"
-#include "platform/Fonts.h"
-#include "platform/Form.h"
+#include "platform/forms/Accessibility.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Errors.h"
+#include "platform/forms/Fonts.h"
+#include "platform/forms/Form.h"
 #include "welcome/QV101.h"
 
 #include <QApplication>

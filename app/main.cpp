@@ -1,5 +1,5 @@
 #include "app/Startup.h"
-#include "platform/AppInfo.h"
+#include "platform/runtime/AppInfo.h"
 
 #include <QApplication>
 

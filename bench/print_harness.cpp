@@ -16,7 +16,7 @@
 //   print_ms     print started -> finished, with the file in place
 //   page_layout  the page size and margins the job was given
 // Exit status: 0 done, 1 the load or the print failed, 2 usage, 124 timed out.
-#include "platform/PagePrinter.h"
+#include "platform/print/PagePrinter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

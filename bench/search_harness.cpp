@@ -6,7 +6,7 @@
 // Prints "name value" lines: first_ms, first_results_ms, later_ms (median of the later runs),
 // later_first_results_ms, stall_ms (longest over all searches), matches, pages, kept_bytes,
 // text_bytes.
-#include "platform/BookSearch.h"
+#include "platform/search/BookSearch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ReaderWindowFactory.h"
+#include "reader/ReaderWindowFactory.h"
 
 #include <QObject>
 

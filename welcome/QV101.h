@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Form.h"
-#include "platform/Transfer.h"
+#include "platform/forms/Form.h"
+#include "platform/runtime/Transfer.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -1,8 +1,8 @@
 #include "welcome/SkipFile.h"
 
-#include "platform/Errors.h"
-#include "platform/TextFile.h"
-#include "platform/UserConfig.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/TextFile.h"
+#include "platform/runtime/UserConfig.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
-#include "platform/AppInfo.h"
-#include "platform/BrowserView.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
 #include "support/ModalWatcher.h"
 #include "support/PrintPrompt.h"

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the flag file's item reader: it must end, never hold more than its
 // bounded item length, and never read past what it was given.
-#include "platform/TextFile.h"
+#include "platform/runtime/TextFile.h"
 
 #include <QBuffer>
 

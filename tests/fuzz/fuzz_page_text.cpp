@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the whole-book search's page reader as if they were a page: it
 // must end, never crash, and give only text that holds no markup of its own making (no
 // carriage returns or tabs, no doubled spaces, no empty lines).
-#include "platform/BookText.h"
+#include "platform/search/BookText.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
-#include "platform/BookSearch.h"
-#include "platform/BookText.h"
+#include "platform/search/BookSearch.h"
+#include "platform/search/BookText.h"
 
 #include <QCoreApplication>
 #include <QDir>

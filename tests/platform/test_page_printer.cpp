@@ -1,6 +1,6 @@
-#include "platform/PagePrinter.h"
+#include "platform/print/PagePrinter.h"
 
-#include "platform/Errors.h"
+#include "platform/runtime/Errors.h"
 #include "support/PrintTools.h"
 #include "support/TestMain.h"
 

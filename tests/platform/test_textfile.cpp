@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
-#include "platform/TextFile.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/TextFile.h"
 #include "support/SmallDisk.h"
 #include "support/UserConfig.h"
 #include "welcome/SkipFile.h"

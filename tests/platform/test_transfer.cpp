@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
-#include "platform/Transfer.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/Transfer.h"
 #include "support/LoopbackServer.h"
 #include "support/TestMain.h"
 

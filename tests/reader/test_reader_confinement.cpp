@@ -1,7 +1,7 @@
 // What a hostile page must not reach: other computers over WebRTC, the user's files through
 // file pickers, and the user's clipboard.
-#include "platform/BrowserView.h"
-#include "platform/ConfinedPage.h"
+#include "platform/web/BrowserView.h"
+#include "platform/web/ConfinedPage.h"
 #include "reader/QV101m.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"

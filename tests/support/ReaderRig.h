@@ -3,7 +3,7 @@
 // What the reader-window tests share: a fresh application folder with the book, and the
 // real reader window shown on a page of it.
 
-#include "platform/BrowserView.h"
+#include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
 #include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"

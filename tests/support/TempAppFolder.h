@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppInfo.h"
+#include "platform/runtime/AppInfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,7 @@
 // was chosen, with a per-user config folder of its own.
 
 #include "app/Startup.h"
-#include "platform/AppInfo.h"
+#include "platform/runtime/AppInfo.h"
 #include "support/UserConfig.h"
 
 #include <QApplication>

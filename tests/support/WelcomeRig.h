@@ -4,7 +4,7 @@
 // kept, and a loopback server stands in as the HTTP proxy, so the request it receives is the
 // one the publisher's server would get.
 
-#include "platform/AppInfo.h"
+#include "platform/runtime/AppInfo.h"
 #include "reader/QV101m.h"
 #include "support/LoopbackServer.h"
 #include "support/ModalWatcher.h"

@@ -1,5 +1,5 @@
-#include "platform/BrowserView.h"
-#include "platform/Form.h"
+#include "platform/web/BrowserView.h"
+#include "platform/forms/Form.h"
 #include "support/SmallDisk.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"

@@ -1,7 +1,7 @@
 // Where the flag file is read and written: the application folder first, the per-user config
 // folder where the application folder cannot be written.
-#include "platform/Errors.h"
-#include "platform/UserConfig.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/UserConfig.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/UserConfig.h"
 #include "welcome/SkipFile.h"

@@ -1,5 +1,5 @@
-#include "platform/AppInfo.h"
-#include "platform/Form.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/forms/Form.h"
 #include "reader/QV101m.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"

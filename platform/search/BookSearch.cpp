@@ -1,0 +1,396 @@
+#include "platform/search/BookSearch.h"
+
+#include "platform/search/BookText.h"
+#include "platform/runtime/FolderConfinement.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSet>
+#include <QUrl>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <functional>
+#include <queue>
+
+namespace platform {
+
+namespace {
+
+// Context shown before and after a match, in characters, cut at a word.
+constexpr int kContextBefore = 40;
+constexpr int kContextAfter = 70;
+// How often a running search hands its pages' matches to the owner's thread.
+constexpr qint64 kHandOverEveryMs = 30;
+
+// Decodes the character at bytes[at] of valid UTF-8 and moves past it.
+char32_t nextCharacter(const QByteArray& bytes, qsizetype& at)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead
+        : length == 2        ? (lead & 0x1F)
+        : length == 3        ? (lead & 0x0F)
+                             : (lead & 0x07);
+    for (int i = 1; i < length && at + i < bytes.size(); ++i)
+        c = (c << 6) | (static_cast<unsigned char>(bytes[at + i]) & 0x3F);
+    at += length;
+    return c;
+}
+
+// The folded form of one character that is not ASCII.
+QByteArray foldCharacter(char32_t c)
+{
+    thread_local QHash<char32_t, QByteArray> folded;
+    if (const auto found = folded.constFind(c); found != folded.constEnd())
+        return *found;
+    const QString decomposed
+        = QString::fromUcs4(&c, 1).toCaseFolded().normalized(QString::NormalizationForm_D);
+    QString kept;
+    for (const QChar part : decomposed)
+        if (part.category() != QChar::Mark_NonSpacing)
+            kept.append(part);
+    QByteArray result = kept.toCaseFolded().toUtf8();
+    if (result == "\xC2\xA0")
+        result = " ";
+    folded.insert(c, result);
+    return result;
+}
+
+// Folds UTF-8 text, noting where folded and original offsets part.
+QByteArray foldUtf8(const QByteArray& text, std::vector<std::pair<qint32, qint32>>* shifts)
+{
+    QByteArray folded;
+    folded.reserve(text.size());
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x80) {
+            folded.append(static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte));
+            ++at;
+            continue;
+        }
+        const qsizetype start = at;
+        const QByteArray part = foldCharacter(nextCharacter(text, at));
+        folded.append(part);
+        if (shifts && part.size() != at - start)
+            shifts->emplace_back(qint32(folded.size()), qint32(at));
+    }
+    return folded;
+}
+
+qsizetype originalOffset(const IndexedPage& page, qsizetype folded, bool end)
+{
+    const auto after
+        = std::upper_bound(page.shifts.begin(), page.shifts.end(), folded,
+                           [](qsizetype value, const std::pair<qint32, qint32>& shift) {
+                               return value < shift.first;
+                           });
+    qsizetype offset = folded;
+    if (after != page.shifts.begin()) {
+        const auto& shift = *(after - 1);
+        offset = shift.second + (folded - shift.first);
+    }
+    offset = std::clamp<qsizetype>(offset, 0, page.text.size());
+    // Inside a character: to its start, or past its end.
+    const auto continuation = [&page](qsizetype at) {
+        return at < page.text.size() && (static_cast<unsigned char>(page.text[at]) & 0xC0) == 0x80;
+    };
+    while (continuation(offset))
+        offset += end ? 1 : -1;
+    return offset;
+}
+
+BookMatch contextOf(const IndexedPage& page, qsizetype start, qsizetype end, int occurrence)
+{
+    const qsizetype lineStart = page.text.lastIndexOf('\n', start - 1) + 1;
+    qsizetype lineEnd = page.text.indexOf('\n', end);
+    if (lineEnd < 0)
+        lineEnd = page.text.size();
+    QString before = QString::fromUtf8(page.text.mid(lineStart, start - lineStart));
+    const QString found = QString::fromUtf8(page.text.mid(start, end - start));
+    QString after = QString::fromUtf8(page.text.mid(end, lineEnd - end));
+    if (before.size() > kContextBefore) {
+        before = before.right(kContextBefore);
+        const qsizetype space = before.indexOf(QLatin1Char(' '));
+        if (space >= 0 && space < before.size() - 1)
+            before = before.mid(space + 1);
+        before.prepend(QChar(0x2026));
+    }
+    if (after.size() > kContextAfter) {
+        after.truncate(kContextAfter);
+        const qsizetype space = after.lastIndexOf(QLatin1Char(' '));
+        if (space > 0)
+            after.truncate(space);
+        after.append(QChar(0x2026));
+    }
+    BookMatch match;
+    match.context = before + found + after;
+    match.markStart = int(before.size());
+    match.markLength = int(found.size());
+    match.occurrence = occurrence;
+    return match;
+}
+
+// The search yields to the window's thread whenever both want the processor.
+void givePriorityToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    // Niceness is per thread on Linux; QThread's priorities do nothing for ordinary threads.
+    thread_local const bool lowered = setpriority(PRIO_PROCESS, pid_t(gettid()), 10) == 0;
+    Q_UNUSED(lowered);
+#endif
+}
+
+bool isPageName(const QString& path)
+{
+    return path.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".xhtml"), Qt::CaseInsensitive);
+}
+
+// The pages a page links to, as cleaned absolute paths, in link order and each once.
+QStringList pageLinks(const QString& pagePath, const QStringList& hrefs)
+{
+    const QUrl base = QUrl::fromLocalFile(pagePath);
+    QStringList links;
+    QSet<QString> seen;
+    for (const QString& href : hrefs) {
+        const QUrl link(href.trimmed());
+        if (!link.isValid() || (!link.scheme().isEmpty() && link.scheme() != QLatin1String("file")))
+            continue;
+        const QUrl resolved = base.resolved(link);
+        if (resolved.scheme() != QLatin1String("file") || !resolved.host().isEmpty())
+            continue;
+        const QString path = QDir::cleanPath(resolved.toLocalFile());
+        if (path.isEmpty() || path == pagePath || !isPageName(path) || seen.contains(path))
+            continue;
+        seen.insert(path);
+        links.append(path);
+    }
+    return links;
+}
+
+}  // namespace
+
+QByteArray foldForSearch(const QString& text)
+{
+    return foldUtf8(text.simplified().toUtf8(), nullptr);
+}
+
+BookIndex::BookIndex(const QString& folder, const QString& startPage, const QStringList& leftOut)
+    : folder_(canonicalFolder(folder)), startPage_(QDir::cleanPath(startPage))
+{
+    for (const QString& path : leftOut) {
+        const QString real = QFileInfo(path).canonicalFilePath();
+        leftOut_.append(real.isEmpty() ? QDir::cleanPath(path) : real);
+    }
+}
+
+const IndexedPage& BookIndex::page(const QString& realPath)
+{
+    const QFileInfo info(realPath);
+    const qint64 size = info.size();
+    const QDateTime modified = info.lastModified();
+    auto found = pages_.find(realPath);
+    if (found != pages_.end() && found->size == size && found->modified == modified)
+        return *found;
+    IndexedPage page;
+    page.size = size;
+    page.modified = modified;
+    QFile file(realPath);
+    if (info.isFile() && size <= kMaxPageBytes && file.open(QIODevice::ReadOnly)) {
+        // A file that grows while it is read is still read no further than the limit.
+        const QByteArray bytes = file.read(kMaxPageBytes + 1);
+        bool isPage = false;
+        const PageText text = readPageText(bytes, &isPage);
+        if (isPage) {
+            page.readable = true;
+            page.title = text.title.isEmpty() ? info.fileName() : text.title;
+            page.text = text.text.toUtf8();
+            page.text.squeeze();  // the text is kept for the program's life
+            page.folded = foldUtf8(page.text, &page.shifts);
+            page.folded.squeeze();
+            page.shifts.shrink_to_fit();
+            page.links = pageLinks(realPath, text.links);
+        }
+    }
+    return *pages_.insert(realPath, page);
+}
+
+SearchSummary BookIndex::search(const QString& query, int maxListed,
+                                const std::function<bool(PageMatches&&)>& onPage)
+{
+    const QMutexLocker lock(&mutex_);
+    SearchSummary summary;
+    const QByteArray needle = foldForSearch(query);
+    if (needle.isEmpty())
+        return summary;
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    int listed = 0;
+
+    std::queue<QString> queue;
+    QSet<QString> seenLinks;  // as written, so that each link is looked up once
+    QSet<QString> queued;  // real paths
+    const auto offer = [&](const QString& path) {
+        if (seenLinks.contains(path))
+            return;
+        seenLinks.insert(path);
+        // Missing, or (symbolic links followed) outside the folder.
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (canonical.isEmpty() || !isRealPathInFolder(folder_, canonical)) {
+            ++summary.skipped;
+            return;
+        }
+        if (queued.contains(canonical) || leftOut_.contains(canonical))
+            return;
+        queued.insert(canonical);
+        queue.push(canonical);
+    };
+    offer(startPage_);
+
+    int order = 0;
+    while (!queue.empty()) {
+        const QString path = queue.front();
+        queue.pop();
+        const IndexedPage& page = this->page(path);
+        if (!page.readable) {
+            ++summary.skipped;
+            continue;
+        }
+        ++summary.searched;
+        PageMatches matches;
+        matches.order = order++;
+        const auto* const begin = page.folded.begin();
+        for (const auto* at = begin; at != page.folded.end();) {
+            const auto [from, to] = searcher(at, page.folded.end());
+            if (from == page.folded.end())
+                break;
+            ++matches.count;
+            if (listed < maxListed) {
+                ++listed;
+                matches.matches.append(contextOf(page, originalOffset(page, from - begin, false),
+                                                 originalOffset(page, to - begin, true),
+                                                 matches.count));
+            }
+            at = to;
+        }
+        for (const QString& link : page.links)
+            offer(link);
+        if (matches.count == 0)
+            continue;
+        summary.matches += matches.count;
+        ++summary.pages;
+        matches.path = path;
+        matches.title = page.title;
+        if (!onPage(std::move(matches))) {
+            summary.cancelled = true;
+            return summary;
+        }
+    }
+    return summary;
+}
+
+qint64 BookIndex::keptTextBytes() const
+{
+    const QMutexLocker lock(&mutex_);
+    qint64 bytes = 0;
+    for (const IndexedPage& page : pages_)
+        bytes += page.text.capacity() + page.folded.capacity()
+            + qint64(page.shifts.capacity() * sizeof(page.shifts[0]));
+    return bytes;
+}
+
+qint64 BookIndex::textBytes() const
+{
+    const QMutexLocker lock(&mutex_);
+    qint64 bytes = 0;
+    for (const IndexedPage& page : pages_)
+        bytes += page.text.size();
+    return bytes;
+}
+
+BookSearch::BookSearch(const QString& folder, const QString& startPage, const QStringList& leftOut,
+                       QObject* parent)
+    : QObject(parent),
+      index_(std::make_shared<BookIndex>(folder, startPage, leftOut)),
+      generation_(std::make_shared<std::atomic<int>>(0))
+{
+    // One search at a time; a cancelled one stops at its next page.
+    pool_.setMaxThreadCount(1);
+}
+
+BookSearch::~BookSearch()
+{
+    cancel();
+    pool_.waitForDone();
+}
+
+void BookSearch::start(const QString& query)
+{
+    const int generation = ++*generation_;
+    running_ = true;
+    // The worker may name this object: it outlives every search (see the destructor), and
+    // what it posts here is dropped with it.
+    BookSearch* self = this;
+    pool_.start([self, index = index_, current = generation_, generation, query] {
+        const auto stillWanted = [&] { return current->load() == generation; };
+        if (!stillWanted())
+            return;
+        givePriorityToTheWindow();
+        // Pages are handed over in batches, the first at once and then a few times a second:
+        // the owner's thread takes each batch in one go, and a batch per page of a large book
+        // would keep it from everything else while they pile up.
+        QList<PageMatches> batch;
+        QElapsedTimer sinceHandOver;
+        sinceHandOver.start();
+        bool handedOver = false;
+        const auto handOver = [&] {
+            if (batch.isEmpty())
+                return;
+            QMetaObject::invokeMethod(
+                self,
+                [self, current, generation, pages = std::exchange(batch, {})] {
+                    for (const PageMatches& matches : pages)
+                        if (current->load() == generation)
+                            emit self->pageMatched(matches);
+                },
+                Qt::QueuedConnection);
+            handedOver = true;
+            sinceHandOver.start();
+        };
+        const SearchSummary summary = index->search(query, kMaxListed, [&](PageMatches&& matches) {
+            if (!stillWanted())
+                return false;
+            batch.append(std::move(matches));
+            if (!handedOver || sinceHandOver.elapsed() >= kHandOverEveryMs)
+                handOver();
+            return true;
+        });
+        handOver();
+        QMetaObject::invokeMethod(
+            self,
+            [self, current, generation, summary] {
+                if (current->load() != generation)
+                    return;
+                self->running_ = false;
+                emit self->finished(summary);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BookSearch::cancel()
+{
+    ++*generation_;
+    running_ = false;
+}
+
+}  // namespace platform

@@ -1,0 +1,524 @@
+#include "platform/web/BrowserView.h"
+
+#include "platform/web/ConfinedPage.h"
+#include "platform/runtime/Errors.h"
+#include "platform/forms/Form.h"
+#include "platform/runtime/MessageBox.h"
+#include "platform/print/PagePrinter.h"
+#include "platform/print/PendingPdfPages.h"
+#include "platform/print/PrintFileName.h"
+#include "platform/runtime/Trace.h"
+#include "platform/forms/Twips.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QHideEvent>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <cmath>
+#include <memory>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
+namespace platform {
+
+namespace {
+
+// How long a print request waits for a page that is still loading before it prints what the
+// view shows; a load that never ends must not hold the prompt back for ever.
+constexpr int kLoadWaitMs = 60'000;
+constexpr int kAskDocumentEveryMs = 250;
+// A page whose renderer keeps dying is shown again this many times a minute, no more.
+constexpr int kRestartsPerMinute = 3;
+constexpr int kMinuteMs = 60'000;
+// A page that has not answered this long after it was asked to make way for another is
+// stuck (an endless script), and its renderer is ended so that the next page can come.
+constexpr int kHungPageMs = 1500;
+// A print job still running this long after its window was closed is given up, so that
+// closing the window always ends the program within seconds.
+constexpr int kClosedJobGraceMs = 5000;
+
+const char* const kPageNotShown
+    = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Page not shown</title></head>"
+      "<body style=\"font-family: sans-serif; margin: 2em\"><h1>This page could not be shown.</h1>"
+      "<p>It stopped working several times in a row.</p></body></html>";
+
+void checkCommand(BrowserCommand command)
+{
+    if (command != BrowserCommand::Print)
+        throw PlatformError(kErrInvalidPropertyValue,
+                            QStringLiteral("Command %1 is not supported").arg(int(command)));
+}
+
+// Settles, before the web engine starts, what no page may do through a back door the request
+// filter does not see: WebRTC reaches any host over UDP unless told to use a proxy only (and
+// there is none), and over TCP and TLS to any address or host name it is given. The engine
+// resolves no host name at all (the book's pages are files), so no connection of the engine
+// can find a host, and no name a page picks reaches the system's resolvers. Called before the
+// first view exists; later calls change nothing.
+QWebEngineView* makeWebView(QWidget* parent)
+{
+    static const bool prepared = [] {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        for (const QByteArray& flag :
+             {QByteArrayLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp"),
+              QByteArrayLiteral("\"--host-resolver-rules=MAP * ~NOTFOUND\"")}) {
+            if (!flags.contains(flag))
+                flags = (flags + ' ' + flag).trimmed();
+        }
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        return true;
+    }();
+    Q_UNUSED(prepared);
+    return new QWebEngineView(parent);
+}
+
+}  // namespace
+
+BrowserView::BrowserView(QWidget* parent)
+    : QWidget(parent),
+      view_(makeWebView(this)),
+      page_(new ConfinedPage(view_)),
+      widthTwips_(static_cast<float>(pixelsToTwips(width()))),
+      heightTwips_(static_cast<float>(pixelsToTwips(height()))),
+      printer_(new PagePrinter(view_, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(view_);
+    // The user's clicks and keys reach the page through the view's render widget.
+    view_->installEventFilter(this);
+    view_->setPage(page_);
+    attachPage();
+    for (QWidget* child : view_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->installEventFilter(this);
+
+    connect(view_, &QWebEngineView::loadStarted, this, &BrowserView::loadStarted);
+    connect(view_, &QWebEngineView::loadFinished, this, &BrowserView::loadFinished);
+    connect(view_, &QWebEngineView::printRequested, this, &BrowserView::onPagePrintRequested);
+}
+
+BrowserView::~BrowserView()
+{
+    // The view would take its page with it; one the engine still owes a PDF must live on.
+    if (PendingPdfPages::owes(page_))
+        PendingPdfPages::retire(page_);
+}
+
+void BrowserView::attachPage()
+{
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    onRendererTerminated();
+            });
+    connect(page_, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
+    connect(page_, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF& position) {
+        if (page_->renderProcessPid() > 0)
+            place_ = position;
+    });
+}
+
+bool BrowserView::reloadWhereItWas()
+{
+    const QUrl shown = url();
+    if (shown.isEmpty())
+        return false;
+    const QPointF at = std::exchange(place_, QPointF());
+    page_->triggerAction(QWebEnginePage::Reload);
+    if (!at.isNull()) {
+        connect(
+            this, &BrowserView::loadFinished, this,
+            [this, shown, at](bool ok) {
+                if (ok && url() == shown)
+                    page_->runJavaScript(
+                        QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
+                        QWebEngineScript::ApplicationWorld);
+            },
+            Qt::SingleShotConnection);
+    }
+    return true;
+}
+
+void BrowserView::replacePage()
+{
+    // A page the engine will not serve again (a PDF it never delivered blocks every later
+    // one) gives way to a fresh page with the same confinement; the old one is kept until it
+    // may be destroyed.
+    ConfinedPage* old = page_;
+    disconnect(old, nullptr, this, nullptr);
+    old->setParent(nullptr);  // the view must not take it along when it lets it go
+    page_ = new ConfinedPage(view_);
+    page_->confineTo(folder_);
+    view_->setPage(page_);
+    attachPage();
+    PendingPdfPages::retire(old);
+}
+
+void BrowserView::confineTo(const QString& folder)
+{
+    folder_ = folder;
+    page_->confineTo(folder);
+}
+
+void BrowserView::setPrintTimeLimit(int milliseconds)
+{
+    printer_->setTimeLimit(milliseconds);
+}
+
+bool BrowserView::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        if (watched == view_) {
+            if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+                child->installEventFilter(this);
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+        page_->noteUserInput();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BrowserView::hideEvent(QHideEvent* event)
+{
+    // The window going away answers the page's open dialog, so that closing it always works.
+    page_->dismissDialog();
+    // A print job may finish after its window has closed, but only for a few seconds, and
+    // its outcome is not shown any more.
+    if (!event->spontaneous() && printer_->busy()) {
+        windowClosed_ = true;
+        QTimer::singleShot(kClosedJobGraceMs, this, [this] {
+            if (printer_->busy())
+                printer_->abandon();
+        });
+    }
+    QWidget::hideEvent(event);
+}
+
+void BrowserView::onPagePrintRequested()
+{
+    // The page's own print button, clicked, is the user's request like the side panel's and is
+    // never dropped. What a page asks for on its own shares the budget of its other dialogs,
+    // so that it can neither flood the user with prompts nor with refusals.
+    const bool usersOwn = page_->takeUserInput();
+    if (!usersOwn && !page_->admitPageDialog())
+        return;
+    if (Handler::running() || QApplication::activeModalWidget() || promptOpen_ || printer_->busy()
+        || page_->dialogOpen()) {
+        qCInfo(lcPage) << "refused the page's print request while a dialog or job is open";
+        emit printRefused();
+        return;
+    }
+    emit printRequested();
+}
+
+void BrowserView::onRendererTerminated()
+{
+    if (PendingPdfPages::owes(page_))
+        replacePage();
+    if (!afterHungPage_.isEmpty()) {
+        // Ended by the view itself: the page asked for comes, and this is no crash.
+        load(std::exchange(afterHungPage_, QUrl()));
+        return;
+    }
+    recentDeaths_.removeIf([](const QDeadlineTimer& death) { return death.hasExpired(); });
+    recentDeaths_.append(QDeadlineTimer(kMinuteMs));
+    if (recentDeaths_.size() > kRestartsPerMinute) {
+        qCInfo(lcPage) << "the page's renderer keeps dying; showing a notice instead";
+        navigated_ = true;
+        view_->setHtml(QString::fromUtf8(kPageNotShown));
+        return;
+    }
+    if (pageProcessDied_)
+        Handler::run(pageProcessDied_);
+}
+
+QUrl BrowserView::locationToUrl(const QString& location)
+{
+    // A path joined to a root folder carries a doubled separator ("//start.html"), which
+    // would otherwise read as a network share; spaces and '#' belong to the file name.
+    return QUrl::fromLocalFile(QDir::cleanPath(QDir::fromNativeSeparators(location)));
+}
+
+void BrowserView::Navigate(const QString& location)
+{
+    const QUrl url = locationToUrl(location);
+    if (!url.isValid())
+        throw PlatformError(kErrInvalidPropertyValue,
+                            QStringLiteral("The location is not valid: %1").arg(location));
+    if (navigated_)
+        watchForHang(url);
+    load(url);
+}
+
+void BrowserView::load(const QUrl& url)
+{
+    navigated_ = true;
+    loading_ = true;  // from now on, until the view reports this load ended
+    pendingUrl_ = url;
+    ownStartAwaited_ = true;
+    view_->setUrl(url);
+}
+
+void BrowserView::watchForHang(const QUrl& url)
+{
+    // The page shown must let the next one come: a page caught in an endless script never
+    // does. It is asked for a trivial answer in the program's own script world before the
+    // next page is asked for, which it gives at once unless it is stuck; when none has come
+    // and the next page has not finished loading, its renderer is ended.
+    auto answered = std::make_shared<bool>(false);
+    const qint64 renderer = page_->renderProcessPid();
+    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [answered](const QVariant&) { *answered = true; });
+    QTimer::singleShot(kHungPageMs, this,
+                       [this, url, answered, renderer, page = QPointer<ConfinedPage>(page_)] {
+                           if (*answered || page != page_ || !loading_ || pendingUrl_ != url
+                               || !afterHungPage_.isEmpty())
+                               return;
+                           endHungPage(url, renderer);
+                       });
+}
+
+void BrowserView::endHungPage(const QUrl& url, qint64 renderer)
+{
+    qCInfo(lcPage) << "the page does not answer; its renderer is ended to show the next page";
+#ifdef Q_OS_UNIX
+    // Ending a renderer is safe unless the engine still owes the page a PDF.
+    if (!PendingPdfPages::owes(page_) && renderer > 0 && renderer == page_->renderProcessPid()
+        && renderer != QCoreApplication::applicationPid()) {
+        afterHungPage_ = url;
+        ::kill(static_cast<pid_t>(renderer), SIGKILL);
+        return;
+    }
+#else
+    Q_UNUSED(renderer);
+#endif
+    if (printer_->busy())
+        printer_->abandon();
+    replacePage();
+    load(url);
+}
+
+float BrowserView::checkedExtent(float twips)
+{
+    constexpr float kMaxTwips = static_cast<float>(QWIDGETSIZE_MAX) * kTwipsPerPixel;
+    if (!std::isfinite(twips) || twips < 0.0f || twips > kMaxTwips)
+        throw PlatformError(kErrInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    return twips;
+}
+
+void BrowserView::setWidth(float twips)
+{
+    widthTwips_ = checkedExtent(twips);
+    applySize();
+}
+
+void BrowserView::setHeight(float twips)
+{
+    heightTwips_ = checkedExtent(twips);
+    applySize();
+}
+
+void BrowserView::placeAt(int leftTwips, int topTwips)
+{
+    move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
+}
+
+void BrowserView::applySize()
+{
+    resize(twipsToPixels(widthTwips_), twipsToPixels(heightTwips_));
+}
+
+void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        loading_ = true;
+        // The news that an earlier navigation started can arrive after a newer Navigate():
+        // it must not take the newer one's place, or the newer load's end would go unseen.
+        // A load the page starts itself (a link) is followed once Navigate()'s has started
+        // or any load has ended.
+        if (!ownStartAwaited_ || info.url() == pendingUrl_) {
+            pendingUrl_ = info.url();
+            ownStartAwaited_ = false;
+        }
+    } else {
+        // The end of an earlier load that a newer navigation cut short is not the end of
+        // the newer one.
+        if (info.url() == pendingUrl_)
+            loading_ = false;
+        ownStartAwaited_ = false;
+    }
+}
+
+CommandStatus BrowserView::QueryStatusWB(BrowserCommand command) const
+{
+    checkCommand(command);
+    const bool jobRunning = promptOpen_ || printer_->busy();
+    CommandStatus status = CommandState::Supported;
+    status.setFlag(CommandState::Enabled, navigated_ && !jobRunning);
+    return status;
+}
+
+QPrinter& BrowserView::printSettings()
+{
+    if (!settings_) {
+        settings_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // A printer's own minimum margins put text a few millimetres from the paper's edge,
+        // where many printers cannot reach; pages get the usual two centimetres instead.
+        settings_->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    }
+    return *settings_;
+}
+
+void BrowserView::ExecWB(BrowserCommand command, CommandOption)
+{
+    checkCommand(command);
+    if (!navigated_)
+        throw PlatformError(kErrPrintFailed, QStringLiteral("There is no page to print"));
+    if (promptOpen_ || printer_->busy())
+        throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
+    windowClosed_ = false;
+    {
+        const QScopedValueRollback promptOpen(promptOpen_, true);
+        waitWhileLoading();
+        QPrinter& settings = printSettings();
+        settings.setDocName(title());
+        SessionPrintChoice::prepare(settings, title(), url());
+        QPrintDialog prompt(&settings, window());
+        SessionPrintChoice::offer(prompt);
+        prompt.setWindowModality(Qt::ApplicationModal);
+        if (prompt.exec() != QDialog::Accepted)
+            throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+        SessionPrintChoice::remember(settings);
+    }
+    printAndWait();
+}
+
+void BrowserView::waitWhileLoading()
+{
+    if (!loading_)
+        return;
+    QEventLoop loop;
+    QTimer patience;
+    patience.setSingleShot(true);
+    connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(view_->page(), &QWebEnginePage::loadingChanged, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+    });
+    // The view may never report the end of the load (see askDocumentWhetherLoaded), so the
+    // document is asked as well.
+    QTimer ask;
+    connect(&ask, &QTimer::timeout, &loop, [this, &loop] {
+        if (!loading_)
+            loop.quit();
+        else
+            askDocumentWhetherLoaded();
+    });
+    ask.start(kAskDocumentEveryMs);
+    patience.start(kLoadWaitMs);
+    // The user waits too: the hourglass until the page has loaded or the wait is given up,
+    // so that the prompt comes up under the normal pointer.
+    const QPointer<Form> form = qobject_cast<Form*>(window());
+    if (form)
+        form->setMousePointer(MousePointer::Hourglass);
+    loop.exec();
+    if (form)
+        form->setMousePointer(MousePointer::Default);
+}
+
+void BrowserView::askDocumentWhetherLoaded()
+{
+    // Qt WebEngine 6.4 reports neither the start nor the end of a load that begins while the
+    // page before it is still finishing: its load tracking ends with the older page and is
+    // not set up again for the newer one. The document shown knows whether it is the one
+    // asked for and whether it is complete. Asked in the program's own script world, where
+    // the page's scripts cannot answer in its place.
+    const QUrl asked = pendingUrl_;
+    view_->page()->runJavaScript(
+        QStringLiteral("[document.readyState, location.href]"), QWebEngineScript::ApplicationWorld,
+        [self = QPointer<BrowserView>(this), asked](const QVariant& answer) {
+            const QVariantList state = answer.toList();
+            if (!self || !self->loading_ || self->pendingUrl_ != asked || state.size() != 2)
+                return;
+            const QUrl shown(state.at(1).toString());
+            if (state.at(0).toString() == QStringLiteral("complete")
+                && shown.adjusted(QUrl::RemoveFragment) == asked.adjusted(QUrl::RemoveFragment))
+                self->loading_ = false;
+        });
+}
+
+void BrowserView::printAndWait()
+{
+    bool done = false;
+    bool ok = false;
+    QString failure;
+    QEventLoop loop;
+    connect(printer_, &PagePrinter::finished, &loop, [&](bool success, const QString& description) {
+        done = true;
+        ok = success;
+        failure = description;
+        loop.quit();
+    });
+    printer_->print(printSettings());
+    if (!done)
+        loop.exec();
+    if (!done)
+        throw PlatformError(kErrPrintFailed, QStringLiteral("Printing was interrupted"));
+    // A page still owed its PDF will get no other from the engine: printing goes on with a
+    // fresh page showing the same address.
+    if (PendingPdfPages::owes(page_) && !windowClosed_) {
+        const QUrl shown = view_->url();
+        replacePage();
+        load(shown);
+    }
+    if (!ok && windowClosed_)
+        throw PlatformError(kErrPrintFailed, failure);
+    if (!ok) {
+        // The window's print command ignores failures; the job's own layer says once what
+        // became of it, so a PDF that was never written does not pass for a success.
+        MsgBox(failure);
+        throw PlatformError(kErrPrintFailed, failure);
+    }
+}
+
+QUrl BrowserView::url() const
+{
+    return view_->url();
+}
+
+QWebEnginePage* BrowserView::page() const
+{
+    return view_->page();
+}
+
+QString BrowserView::title() const
+{
+    return view_->title();
+}
+
+}  // namespace platform

@@ -1,0 +1,78 @@
+#include "platform/web/PageScripts.h"
+
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+namespace platform {
+
+namespace {
+
+// WebRTC opens connections of its own (STUN over UDP, TURN over TCP and TLS, host name
+// lookups) that no request filter sees; the file-system pickers open native dialogs. Removed
+// from each frame's window before anything else runs in it.
+const char* const kRemoveInterfaces = R"JS(
+(() => {
+    for (const name of Object.getOwnPropertyNames(window))
+        if (/^(webkit)?RTC/.test(name) || /^show[A-Za-z]*Picker$/.test(name))
+            delete window[name];
+})();
+)JS";
+
+// The link the user activated, seen from the program's world: a trusted click (Enter on a
+// link is one as well) on an element inside a link with an address.
+const char* const kRecordActivatedLink = R"JS(
+(() => {
+    let activated = null;
+    addEventListener('click', event => {
+        if (!event.isTrusted)
+            return;
+        const link = event.composedPath().find(e => e instanceof Element && e.matches('a[href], area[href]'));
+        activated = link ? {href: link.href, at: performance.now()} : null;
+    }, true);
+    window.__da1011TakeActivatedLink = url => {
+        const link = activated;
+        if (!link || performance.now() - link.at > 2000)
+            return false;
+        let wanted = '';
+        try { wanted = new URL(url).href; } catch (e) { return false; }
+        if (link.href !== wanted)
+            return false;
+        activated = null;
+        return true;
+    };
+})();
+)JS";
+
+QWebEngineScript script(const QString& name, const char* source, quint32 world)
+{
+    QWebEngineScript s;
+    s.setName(name);
+    s.setSourceCode(QString::fromUtf8(source));
+    s.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    s.setWorldId(world);
+    s.setRunsOnSubFrames(true);
+    return s;
+}
+
+}  // namespace
+
+void addPageScripts(QWebEngineScriptCollection& scripts)
+{
+    scripts.insert(script(QStringLiteral("da1011-remove-interfaces"), kRemoveInterfaces,
+                          QWebEngineScript::MainWorld));
+    scripts.insert(script(QStringLiteral("da1011-activated-link"), kRecordActivatedLink,
+                          QWebEngineScript::ApplicationWorld));
+}
+
+QString takeActivatedLinkScript(const QString& url)
+{
+    const QString quoted = QString::fromUtf8(
+        QJsonDocument::fromVariant(QVariantList{url}).toJson(QJsonDocument::Compact));
+    return QStringLiteral(
+               "window.__da1011TakeActivatedLink && window.__da1011TakeActivatedLink(%1[0])")
+        .arg(quoted);
+}
+
+}  // namespace platform
