@@ -12,6 +12,11 @@
 
 void prepareApplication()
 {
+    // Qt also looks for its plugins in the application folder, which holds the book and
+    // whatever else whoever handed it over put there. The plugins of the application
+    // object's own start (display, theme, input method, style) are chosen by now; every later
+    // one (icons, image formats, accessibility, printing) comes only from Qt's own folders.
+    QCoreApplication::removeLibraryPath(QCoreApplication::applicationDirPath());
     QApplication::setApplicationName(platform::Application::title());
     QApplication::setApplicationVersion(QStringLiteral(DA1011_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorvel Press"));

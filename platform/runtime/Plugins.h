@@ -6,9 +6,9 @@
 namespace platform {
 
 // Finds the plugin of the program that offers the interface with the given id: one linked
-// into the process, or else the file baseName (without suffix) in the application folder,
-// which stays loaded for the rest of the run. Raises PlatformError when there is none, with
-// the loader's reason.
+// into the process, or else the file baseName (without suffix) in the program's library folder
+// lib/ of the application folder, which stays loaded for the rest of the run. Raises PlatformError
+// when there is none, with the loader's reason.
 QObject& loadPluginObject(const QString& baseName, const char* interfaceId);
 
 template <class Interface> Interface& loadPlugin(const QString& baseName)

@@ -10,7 +10,7 @@ source "$(dirname "$0")/../support/virtual_screen.sh"
 with_work_folder
 
 cp -a "$app_dir" "$work/app"
-rm "$work/app/DA1011-reader.so"
+rm "$work/app/lib/DA1011-reader.so"
 printf '1\r\n' >"$work/app/dontshow.txt"
 
 start_virtual_screen

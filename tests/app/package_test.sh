@@ -15,7 +15,7 @@ tar -xzf "$archive" -C "$work/unpacked"
 tops=$(ls "$work/unpacked")
 [[ $(echo "$tops" | wc -l) -eq 1 ]] || fail "the archive has more than one top folder: $tops"
 app="$work/unpacked/$tops"
-for file in DA1011 DA1011-reader.so start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
+for file in DA1011 lib/DA1011-reader.so start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
   [[ -e "$app/$file" ]] || fail "$file is missing from the package"
 done
 [[ ! -s "$app/dontshow.txt" ]] || fail "the packed flag file is not empty"
@@ -62,7 +62,7 @@ grep -q libQt6WebEngineCore "/proc/$app_pid/maps" && fail "the welcome window lo
 close_and_expect_clean_end "Get Our Quorvel Weekly ezine FREE!"
 [[ ! -s "$app/dontshow.txt" ]] || fail "the flag file was written"
 
-# With the flag set, the book opens at once from the reader plugin beside the program.
+# With the flag set, the book opens at once from the reader plugin in the program's lib/ folder.
 printf '1\r\n' >"$app/dontshow.txt"
 start_until "page loaded"
 close_and_expect_clean_end "Quorvel 101"

@@ -114,6 +114,14 @@ private slots:
         for (const char* name : {"DA1011", "dontshow.txt", "start.html", "Quorvel 101.HTM"})
             QVERIFY2(app.exists(QString::fromLatin1(name)), name);
     }
+
+    // Anyone handing over the book may have put files in its folder, also in subfolders
+    // where Qt would look for plugins.
+    void qtLoadsNoPluginFromTheApplicationFolderAfterStart()
+    {
+        const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+        QVERIFY(!QCoreApplication::libraryPaths().contains(folder));
+    }
 };
 
 DA1011_TEST_MAIN(StartupTest)

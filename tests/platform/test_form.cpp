@@ -269,7 +269,7 @@ private slots:
 
     void theShippedReaderPluginOffersTheReaderWindow()
     {
-        const QPluginLoader shipped(QStringLiteral(DA1011_APP_DIR "/DA1011-reader"));
+        const QPluginLoader shipped(QStringLiteral(DA1011_APP_DIR "/lib/DA1011-reader"));
         QCOMPARE(shipped.metaData().value(QLatin1String("IID")).toString(),
                  QStringLiteral(ReaderWindowFactory_iid));
         QCOMPARE(shipped.metaData().value(QLatin1String("className")).toString(),
