@@ -1,7 +1,7 @@
 #include "app/HandOff.h"
 
-#include "reader/ReaderWindowFactory.h"
 #include "platform/runtime/Plugins.h"
+#include "reader/ReaderWindowFactory.h"
 
 namespace handoff {
 

@@ -1,10 +1,12 @@
 #include "app/Startup.h"
 
+#include "app/HandOff.h"
+
 #include "platform/forms/Accessibility.h"
-#include "platform/runtime/AppInfo.h"
-#include "platform/runtime/Errors.h"
 #include "platform/forms/Fonts.h"
 #include "platform/forms/Form.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Errors.h"
 #include "welcome/QV101.h"
 
 #include <QApplication>
@@ -31,6 +33,7 @@ void prepareApplication()
     QApplication::setQuitOnLastWindowClosed(false);
     platform::installFontSubstitutes();
     platform::installAccessibility();
+    QV101::setBookOpener(handoff::showReaderWindow);
 }
 
 int runProgram()

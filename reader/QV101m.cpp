@@ -1,18 +1,18 @@
 #include "reader/QV101m.h"
 
 #include "platform/forms/Accessibility.h"
-#include "platform/runtime/AppInfo.h"
-#include "platform/web/BrowserView.h"
 #include "platform/forms/Controls.h"
-#include "platform/runtime/Errors.h"
 #include "platform/forms/FocusRing.h"
 #include "platform/forms/Fonts.h"
-#include "platform/runtime/MessageBox.h"
-#include "platform/web/PageCommands.h"
 #include "platform/forms/PictureBox.h"
 #include "platform/forms/Timer.h"
-#include "platform/runtime/Trace.h"
 #include "platform/forms/Twips.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/MessageBox.h"
+#include "platform/runtime/Trace.h"
+#include "platform/web/BrowserView.h"
+#include "platform/web/PageCommands.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,9 +3,56 @@
 #   lint.sh format        clang-format finds nothing to change in any source
 #   lint.sh tidy BUILD    clang-tidy (.clang-tidy) finds nothing in the program's and the
 #                         tests' sources, compiled as in BUILD/compile_commands.json
+#   lint.sh layers [ROOT] every `#include "…"` of the sources under ROOT (this checkout) goes
+#                         to the file's own folder or to one that its row of the README's
+#                         layout table may include, and every source folder has a row
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+
+# The layout table of ROOT's README as lines "folder allowed…": a row's first column names the
+# folder, its last the folders it may include (or "anything").
+layout_rules() {
+  awk '/^## Layout/ { on = 1; next } /^## / { on = 0 }
+       on && /^\| `/ {
+         n = split($0, cell, "|"); folder = cell[2]; may = cell[n - 1]
+         gsub(/[` ]/, "", folder)
+         line = folder
+         if (may ~ /anything/) line = line " anything"
+         while (match(may, /`[^`]*\/`/)) {
+           line = line " " substr(may, RSTART + 1, RLENGTH - 2); may = substr(may, RSTART + RLENGTH)
+         }
+         print line
+       }' "$1/README.md"
+}
+
+check_layers() {
+  local top=$1 file folder best target rule ok bad=0 count=0
+  declare -A may
+  while read -r folder rule; do may[$folder]=$rule; done < <(layout_rules "$top")
+  while IFS= read -r file; do
+    count=$((count + 1))
+    folder=${file%/*}/ best=
+    for rule in "${!may[@]}"; do
+      [[ $folder == "$rule"* && ${#rule} -gt ${#best} ]] && best=$rule
+    done
+    if [[ -z $best ]]; then
+      echo "$file: its folder $folder has no row in README.md's layout table"; bad=1; continue
+    fi
+    [[ ${may[$best]} == anything ]] && continue
+    while IFS= read -r target; do
+      target=${target%/*}/ ok=0
+      [[ $target == "$best"* ]] && ok=1
+      for rule in ${may[$best]}; do [[ $target == "$rule"* ]] && ok=1; done
+      if [[ $ok -eq 0 ]]; then
+        echo "$file: includes $target, which $best may not include (README.md, Layout)"; bad=1
+      fi
+    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\/[^"]*\)".*/\1/p' "$top/$file")
+  done < <(cd "$top" && find . \( -name .git -o -name 'build*' \) -prune -o \
+             \( -name '*.cpp' -o -name '*.h' \) -type f -print | sed 's|^\./||' | sort)
+  [[ $bad -eq 0 ]] && echo "includes follow the layout table ($count files)"
+  return $bad
+}
 
 case ${1:-} in
   format)
@@ -25,5 +72,6 @@ case ${1:-} in
       exit 1
     fi
     echo "clang-tidy clean (${#sources[@]} files)" ;;
-  *) echo "usage: $0 format | tidy BUILD_DIR" >&2; exit 2 ;;
+  layers) check_layers "${2:-$root}" ;;
+  *) echo "usage: $0 format | tidy BUILD_DIR | layers [ROOT]" >&2; exit 2 ;;
 esac

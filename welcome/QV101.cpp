@@ -1,14 +1,13 @@
 #include "welcome/QV101.h"
 
-#include "app/HandOff.h"
-#include "platform/runtime/AppInfo.h"
 #include "platform/forms/Controls.h"
-#include "platform/runtime/Errors.h"
 #include "platform/forms/FocusRing.h"
 #include "platform/forms/Fonts.h"
-#include "platform/runtime/MessageBox.h"
 #include "platform/forms/PictureBox.h"
 #include "platform/forms/Twips.h"
+#include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/MessageBox.h"
 #include "welcome/SkipFile.h"
 #include "welcome/SubscriptionUrl.h"
 
@@ -17,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <utility>
 
 using platform::makeCommandButton;
 using platform::makeLabel;
@@ -155,10 +156,24 @@ void QV101::Form_Load()
     Label5->setText(kLabel5Text);
 }
 
+namespace {
+std::function<void()>& bookOpener()
+{
+    static std::function<void()> open;
+    return open;
+}
+}  // namespace
+
+void QV101::setBookOpener(std::function<void()> open)
+{
+    bookOpener() = std::move(open);
+}
+
 void QV101::ShowBook()
 {
     instance().Unload();
-    handoff::showReaderWindow();
+    if (bookOpener())
+        bookOpener()();
 }
 
 void QV101::StartBook()

@@ -3,6 +3,8 @@
 #include "platform/forms/Form.h"
 #include "platform/runtime/Transfer.h"
 
+#include <functional>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -42,6 +44,10 @@ public:
 
     static const QString kLabel2Text;
     static const QString kLabel5Text;
+
+    // What "Start Book" shows once this window has gone: the reader window, which lives in a
+    // plugin above this window. The program sets it when it starts.
+    static void setBookOpener(std::function<void()> open);
 
 protected:
     void Form_Load() override;

@@ -1,9 +1,9 @@
 #include "platform/forms/Form.h"
 
-#include "platform/runtime/Errors.h"
 #include "platform/forms/Fonts.h"
-#include "platform/runtime/Trace.h"
 #include "platform/forms/Twips.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/Trace.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>

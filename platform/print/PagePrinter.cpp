@@ -1,8 +1,8 @@
 #include "platform/print/PagePrinter.h"
 
+#include "platform/print/PrintedPdf.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
-#include "platform/print/PrintedPdf.h"
 #include "platform/runtime/TextFile.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/search/BookSearch.h"
 
-#include "platform/search/BookText.h"
 #include "platform/runtime/FolderConfinement.h"
+#include "platform/search/BookText.h"
 
 #include <QDir>
 #include <QElapsedTimer>

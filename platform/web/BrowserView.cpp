@@ -1,14 +1,14 @@
 #include "platform/web/BrowserView.h"
 
-#include "platform/web/ConfinedPage.h"
-#include "platform/runtime/Errors.h"
 #include "platform/forms/Form.h"
-#include "platform/runtime/MessageBox.h"
+#include "platform/forms/Twips.h"
 #include "platform/print/PagePrinter.h"
 #include "platform/print/PendingPdfPages.h"
 #include "platform/print/PrintFileName.h"
+#include "platform/runtime/Errors.h"
+#include "platform/runtime/MessageBox.h"
 #include "platform/runtime/Trace.h"
-#include "platform/forms/Twips.h"
+#include "platform/web/ConfinedPage.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "platform/runtime/Errors.h"
 #include "platform/runtime/FolderConfinement.h"
-#include "platform/web/PageScripts.h"
 #include "platform/runtime/Trace.h"
+#include "platform/web/PageScripts.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "platform/web/FindBar.h"
 
 #include "platform/forms/Accessibility.h"
-#include "platform/search/BookSearch.h"
 #include "platform/forms/Controls.h"
+#include "platform/search/BookSearch.h"
 
 #include <QApplication>
 #include <QCheckBox>

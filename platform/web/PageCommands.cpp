@@ -1,7 +1,7 @@
 #include "platform/web/PageCommands.h"
 
-#include "platform/web/BrowserView.h"
 #include "platform/runtime/Errors.h"
+#include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
 #include "platform/web/PageZoom.h"
 

@@ -1,6 +1,6 @@
-#include "platform/web/BrowserView.h"
-#include "platform/print/PagePrinter.h"
 #include "platform/forms/Timer.h"
+#include "platform/print/PagePrinter.h"
+#include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
 #include "support/PdfOutline.h"
 #include "support/PrintPrompt.h"

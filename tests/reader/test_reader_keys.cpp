@@ -1,6 +1,6 @@
+#include "platform/forms/FocusRing.h"
 #include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
-#include "platform/forms/FocusRing.h"
 #include "reader/QV101m.h"
 #include "support/AccessibleCheck.h"
 #include "support/ReaderRig.h"

@@ -1,5 +1,5 @@
-#include "platform/web/BrowserView.h"
 #include "platform/forms/Form.h"
+#include "platform/web/BrowserView.h"
 #include "support/SmallDisk.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"

@@ -1,5 +1,5 @@
-#include "platform/runtime/AppInfo.h"
 #include "platform/forms/Form.h"
+#include "platform/runtime/AppInfo.h"
 #include "reader/QV101m.h"
 #include "support/TestMain.h"
 #include "support/WelcomeRig.h"

@@ -1,9 +1,9 @@
-#include "reader/ReaderWindowFactory.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Timer.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
-#include "platform/forms/Form.h"
 #include "platform/runtime/Plugins.h"
-#include "platform/forms/Timer.h"
+#include "reader/ReaderWindowFactory.h"
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"
 

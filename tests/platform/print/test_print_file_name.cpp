@@ -1,8 +1,8 @@
 #include <QPointer>
 
-#include "platform/web/BrowserView.h"
-#include "platform/runtime/Errors.h"
 #include "platform/print/PrintFileName.h"
+#include "platform/runtime/Errors.h"
+#include "platform/web/BrowserView.h"
 #include "support/ModalWatcher.h"
 #include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
