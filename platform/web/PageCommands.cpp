@@ -3,6 +3,7 @@
 #include "platform/runtime/Errors.h"
 #include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
+#include "platform/web/PageCopy.h"
 #include "platform/web/PageZoom.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@ PageCommands::PageCommands(BrowserView* browser)
       zoom_(new PageZoom(browser->webView())),
       findBar_(new FindBar(browser->webView(), browser))
 {
+    new PageCopy(browser->webView());
     using Key = QKeySequence;
     back_ = addCommand(QStringLiteral("Back"), {Key(Qt::ALT | Qt::Key_Left), Key(Qt::Key_Back)},
                        [this] { view_->back(); });
@@ -97,7 +99,7 @@ QMenu* PageCommands::contextMenu(QWidget* parent) const
     menu->addSeparator();
     QAction* copy = menu->addAction(QStringLiteral("Copy"), menu, [view] {
         if (view)
-            view->page()->triggerAction(QWebEnginePage::Copy);
+            PageCopy::copySelection(view);
     });
     copy->setEnabled(request && (request->editFlags() & QWebEngineContextMenuRequest::CanCopy)
                      && !request->selectedText().isEmpty());

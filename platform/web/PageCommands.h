@@ -18,7 +18,7 @@ class PageZoom;
 // What a reader does with the page in a browser view, on the keys of the view's window and
 // in the view's context menu: back and forward (Alt+Left, Alt+Right), reload (F5), zoom
 // (Ctrl+plus, Ctrl+minus, Ctrl+0, Ctrl+wheel), find (Ctrl+F, F3, Shift+F3; Ctrl+Shift+F in
-// the whole book) and printing
+// the whole book), copying (Ctrl+C, see PageCopy) and printing
 // (Ctrl+P), which is handed to the window. The context menu holds only what works here:
 // no saving, no page source, no new windows.
 class PageCommands : public QObject {

@@ -45,6 +45,22 @@ const char* const kRecordActivatedLink = R"JS(
 })();
 )JS";
 
+// The engine's copy and cut hand the page a copy event to rewrite or cancel, and scripts can
+// start them on their own (execCommand right after a click); the user's copy is the program's
+// (see PageCopy). So every copy and cut of the engine is stopped before any listener of the
+// page sees it, and cancelled: the engine then writes what this world put on it, nothing.
+const char* const kRefuseEngineCopy = R"JS(
+(() => {
+    const refuse = event => {
+        event.stopImmediatePropagation();
+        if (event.type === 'copy' || event.type === 'cut')
+            event.preventDefault();
+    };
+    for (const type of ['beforecopy', 'beforecut', 'copy', 'cut'])
+        addEventListener(type, refuse, true);
+})();
+)JS";
+
 QWebEngineScript script(const QString& name, const char* source, quint32 world)
 {
     QWebEngineScript s;
@@ -63,6 +79,8 @@ void addPageScripts(QWebEngineScriptCollection& scripts)
     scripts.insert(script(QStringLiteral("da1011-remove-interfaces"), kRemoveInterfaces,
                           QWebEngineScript::MainWorld));
     scripts.insert(script(QStringLiteral("da1011-activated-link"), kRecordActivatedLink,
+                          QWebEngineScript::ApplicationWorld));
+    scripts.insert(script(QStringLiteral("da1011-refuse-engine-copy"), kRefuseEngineCopy,
                           QWebEngineScript::ApplicationWorld));
 }
 

@@ -10,7 +10,8 @@ namespace platform {
 // - in the page's world, what a book has no use for is taken away (WebRTC, the file-system
 //   pickers), in every frame, so that no frame can hand its constructors to another;
 // - in the program's own world, which the page cannot see or change, the link the user's
-//   click or Enter activated is recorded, and copying is guarded (see copyGuardedScript()).
+//   click or Enter activated is recorded, and the engine's own copy and cut are refused before
+//   the page's listeners see them (the user's copy is the program's, see PageCopy).
 void addPageScripts(QWebEngineScriptCollection& scripts);
 
 // Asked in the program's world: whether the given address is that of the link the user

@@ -7,6 +7,7 @@
 #include "support/TestMain.h"
 #include "support/UdpListener.h"
 
+#include <QClipboard>
 #include <QFileDialog>
 #include <QHostInfo>
 #include <QSignalSpy>
@@ -153,6 +154,48 @@ private slots:
         QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString(),
                  chooser ? QString() : QStringLiteral("refused"));
         QCOMPARE(rig_->folder.read(QStringLiteral("mynotes.txt")), QByteArray("my own notes"));
+    }
+
+    // The user's Ctrl+C puts the selection on the clipboard, whatever the page's handlers do.
+    void userCopyHoldsTheSelection_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("copy handler rewrites the text") << "rewrite";
+        QTest::newRow("copy handler cancels the copy") << "cancel";
+        QTest::newRow("key handler swallows Ctrl+C") << "swallowKeys";
+    }
+    void userCopyHoldsTheSelection()
+    {
+        QFETCH(QString, mode);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        platform::BrowserView* view = openHostile("copy.html", QStringLiteral("?mode=") + mode,
+                                                  QStringLiteral("copy ready"));
+        evaluate(view, QStringLiteral("getSelection().selectAllChildren(text)"));
+        QTRY_COMPARE(view->page()->selectedText(), QStringLiteral("The user's selection"));
+        QTest::keyClick(view->webView()->focusProxy(), Qt::Key_C, Qt::ControlModifier);
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("The user's selection"));
+    }
+
+    // No script of the page writes the clipboard, not even right after the user's click.
+    void pageCannotCopyOnItsOwn_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("execCommand on load and on a mouse-up") << "execCommand";
+        QTest::newRow("clipboard API on a mouse-up") << "clipboardApi";
+        QTest::newRow("srcdoc frame") << "srcdocFrame";
+        QTest::newRow("fresh frame filled by the page") << "blankFrame";
+    }
+    void pageCannotCopyOnItsOwn()
+    {
+        QFETCH(QString, mode);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QSignalSpy changed(QGuiApplication::clipboard(), &QClipboard::dataChanged);
+        platform::BrowserView* view = openHostile("copy.html", QStringLiteral("?mode=") + mode,
+                                                  QStringLiteral("copy ready"));
+        clickElement(view, QStringLiteral("#target"));
+        QTRY_VERIFY(evaluate(view, QStringLiteral("attempts")).toInt() > 0);
+        QVERIFY2(changed.isEmpty() && !changed.wait(1000), "a page wrote the clipboard");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
     }
 
     // Run by webrtc_dns_test.sh in a network namespace whose only resolver is this test.
