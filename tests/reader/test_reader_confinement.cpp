@@ -10,9 +10,12 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QHostInfo>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
+
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -71,7 +74,8 @@ class ReaderConfinementTest : public QObject {
     }
 
     // Clicks the first element that matches the selector with the mouse, as a user would.
-    static void clickElement(platform::BrowserView* view, const QString& selector)
+    static void clickElement(platform::BrowserView* view, const QString& selector,
+                             Qt::MouseButton button = Qt::LeftButton)
     {
         const QVariantList centre
             = evaluate(view,
@@ -82,8 +86,7 @@ class ReaderConfinementTest : public QObject {
                   .toList();
         QVERIFY2(centre.size() == 2, qPrintable(selector));
         QWidget* surface = view->webView()->focusProxy();
-        QTest::mouseClick(surface, Qt::LeftButton, {},
-                          QPoint(centre[0].toInt(), centre[1].toInt()));
+        QTest::mouseClick(surface, button, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
     }
 
 private slots:
@@ -160,9 +163,11 @@ private slots:
     void userCopyHoldsTheSelection_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::newRow("copy handler rewrites the text") << "rewrite";
-        QTest::newRow("copy handler cancels the copy") << "cancel";
-        QTest::newRow("key handler swallows Ctrl+C") << "swallowKeys";
+        QTest::addColumn<bool>("menu");  // Copy in the context menu rather than Ctrl+C
+        QTest::newRow("copy handler rewrites the text") << "rewrite" << false;
+        QTest::newRow("copy handler cancels the copy") << "cancel" << false;
+        QTest::newRow("key handler swallows Ctrl+C") << "swallowKeys" << false;
+        QTest::newRow("copy handler rewrites the menu's Copy") << "rewrite" << true;
     }
     void userCopyHoldsTheSelection()
     {
