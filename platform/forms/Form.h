@@ -22,7 +22,6 @@ class FormRegistry : public QObject {
 public:
     static FormRegistry& instance();
 
-    qsizetype loadedCount() const { return loaded_.size(); }
     // Deletes every window object still alive; used when the process ends.
     void destroyAll();
 

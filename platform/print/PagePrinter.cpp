@@ -1,5 +1,6 @@
 #include "platform/print/PagePrinter.h"
 
+#include "platform/print/PrintScripts.h"
 #include "platform/print/PrintedPdf.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
@@ -22,9 +23,7 @@
 #include <utility>
 #include <vector>
 
-#ifdef DA1011_HAVE_CUPS
 #include <cups/cups.h>
-#endif
 
 namespace platform {
 
@@ -46,60 +45,13 @@ struct PagePrinter::Job {
     QString title;
 
     static Job from(const QPrinter& printer, const QString& title);
-#ifdef DA1011_HAVE_CUPS
     std::vector<std::pair<QString, QString>> queueOptions() const;
-#endif
 };
 
 namespace {
 
 // How long a page may take to show that its renderer is answering at all.
 constexpr int kResponsivenessWaitMs = 10'000;
-
-// The page's answer to the printer's first question: the smallest paper its @page rules ask
-// for, as [width, height] in CSS pixels, or null. Paper too small for anything to fit on
-// gives the engine no page at all, and then it never answers. Asked in the program's own
-// script world; style sheets the page cannot read are not read here either.
-constexpr auto kSmallestPaper = R"JS(
-(function () {
-  var box = document.createElement('div');
-  box.style.cssText = 'position:absolute;visibility:hidden;left:0;top:0';
-  (document.body || document.documentElement).appendChild(box);
-  var pixels = function (text) {
-    box.style.width = '';
-    box.style.width = text;
-    return box.style.width ? box.getBoundingClientRect().width : NaN;
-  };
-  var smallest = null;
-  var take = function (size) {
-    var lengths = size.trim().split(/\s+/).map(pixels).filter(function (v) { return !isNaN(v); });
-    if (!lengths.length)
-      return;
-    var paper = [lengths[0], lengths.length > 1 ? lengths[1] : lengths[0]];
-    if (!smallest || Math.min(paper[0], paper[1]) < Math.min(smallest[0], smallest[1]))
-      smallest = paper;
-  };
-  var walk = function (rules, depth) {
-    if (!rules || depth > 8)
-      return;
-    for (var i = 0; i < rules.length; ++i) {
-      var rule = rules[i];
-      try {
-        if (rule.type === CSSRule.PAGE_RULE)
-          take(rule.style.getPropertyValue('size') || '');
-        else if (rule.styleSheet)
-          walk(rule.styleSheet.cssRules, depth + 1);
-        else if (rule.cssRules)
-          walk(rule.cssRules, depth + 1);
-      } catch (e) { }
-    }
-  };
-  var sheets = Array.from(document.styleSheets).concat(document.adoptedStyleSheets || []);
-  sheets.forEach(function (sheet) { try { walk(sheet.cssRules, 0); } catch (e) { } });
-  box.remove();
-  return smallest;
-})()
-)JS";
 
 // Paper on which less than an inch each way is left inside the job's margins.
 bool tooSmallToPrintOn(const QVariant& answer, const QPageLayout& layout)
@@ -227,7 +179,7 @@ void PagePrinter::makePdf(const Job& job, std::function<void(const QByteArray&)>
             complete(false, tr("The page is not responding, so it could not be printed."));
     });
     view_->page()->runJavaScript(
-        QString::fromLatin1(kSmallestPaper), QWebEngineScript::ApplicationWorld,
+        printScript(QStringLiteral("smallest-paper.js")), QWebEngineScript::ApplicationWorld,
         [self, job, use = std::move(use), number](const QVariant& paper) mutable {
             if (!self || !self->isCurrent(number))
                 return;
@@ -303,8 +255,6 @@ void PagePrinter::failLater(const QString& errorDescription)
         },
         Qt::QueuedConnection);
 }
-
-#ifdef DA1011_HAVE_CUPS
 
 namespace {
 
@@ -489,52 +439,5 @@ void PagePrinter::printOnQueue(const Job& job)
             });
     });
 }
-
-#else  // no print system to hand PDF to
-
-namespace {
-
-// Keeps the printer the view paints into alive until the view has finished with it, even
-// if the PagePrinter goes first: it belongs to the view.
-class ViewJobPrinter : public QObject {
-public:
-    explicit ViewJobPrinter(QWebEngineView* view) : QObject(view) { }
-    QPrinter printer{QPrinter::HighResolution};
-};
-
-}  // namespace
-
-void PagePrinter::printOnQueue(const Job& job)
-{
-    auto* keeper = new ViewJobPrinter(view_);
-    QPrinter& printer = keeper->printer;
-    printer.setPrinterName(job.printerName);
-    // The view paints each page as a picture; 300 dpi keeps text legible without
-    // the size and time of the printer's full resolution.
-    printer.setResolution(300);
-    printer.setPageLayout(job.layout);
-    if (!job.ranges.isEmpty()) {
-        printer.setPrintRange(QPrinter::PageRange);
-        printer.setPageRanges(job.ranges);
-    }
-    printer.setCopyCount(job.copies);
-    printer.setCollateCopies(job.collate);
-    printer.setDuplex(job.duplex);
-    printer.setColorMode(job.colorMode);
-    printer.setDocName(job.title);
-
-    QPointer<PagePrinter> self(this);
-    connect(
-        view_, &QWebEngineView::printFinished, keeper,
-        [self, keeper](bool ok) {
-            keeper->deleteLater();
-            if (self)
-                self->complete(ok, tr("The page could not be printed."));
-        },
-        Qt::SingleShotConnection);
-    view_->print(&printer);
-}
-
-#endif
 
 }  // namespace platform

@@ -275,11 +275,6 @@ QSizeF PdfFinisher::firstPageSize() const
     return {box.urx - box.llx, box.ury - box.lly};
 }
 
-int PdfFinisher::pageCount() const
-{
-    return static_cast<int>(QPDFPageDocumentHelper(*qpdf_).getAllPages().size());
-}
-
 QByteArray PdfFinisher::finish(const PageFurniture& furniture,
                                const std::vector<PdfHeading>& headings, const PdfDocumentInfo& info)
 {

@@ -65,7 +65,6 @@ public:
     PdfFinisher(const PdfFinisher&) = delete;
     PdfFinisher& operator=(const PdfFinisher&) = delete;
 
-    int pageCount() const;
     // The first page's size in points (the page's own style may have chosen another paper
     // than the print settings).
     QSizeF firstPageSize() const;

@@ -43,9 +43,6 @@ namespace {
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
 constexpr int kAskDocumentEveryMs = 250;
-// A page whose renderer keeps dying is shown again this many times a minute, no more.
-constexpr int kRestartsPerMinute = 3;
-constexpr int kMinuteMs = 60'000;
 // A page that has not answered this long after it was asked to make way for another is
 // stuck (an endless script), and its renderer is ended so that the next page can come.
 constexpr int kHungPageMs = 1500;
@@ -245,9 +242,7 @@ void BrowserView::onRendererTerminated()
         load(std::exchange(afterHungPage_, QUrl()));
         return;
     }
-    recentDeaths_.removeIf([](const QDeadlineTimer& death) { return death.hasExpired(); });
-    recentDeaths_.append(QDeadlineTimer(kMinuteMs));
-    if (recentDeaths_.size() > kRestartsPerMinute) {
+    if (!restarts_.admit()) {
         qCInfo(lcPage) << "the page's renderer keeps dying; showing a notice instead";
         navigated_ = true;
         view_->setHtml(QString::fromUtf8(kPageNotShown));

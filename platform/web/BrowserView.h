@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/runtime/RateLimit.h"
+
 #include <QDeadlineTimer>
 #include <QFlags>
 #include <QList>
@@ -67,7 +69,6 @@ public:
     // The print settings, remembered from one prompt to the next.
     QPrinter& printSettings();
 
-    bool hasNavigated() const { return navigated_; }
     bool isLoading() const { return loading_; }
     QUrl url() const;
     QWebEnginePage* page() const;
@@ -130,7 +131,8 @@ private:
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone
     QPointF place_;  // where the page was scrolled to while its renderer lived
     std::function<void()> pageProcessDied_;
-    QList<QDeadlineTimer> recentDeaths_;
+    // A page whose renderer keeps dying is shown again three times a minute, no more.
+    RateLimit restarts_{3, 60'000};
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/runtime/Errors.h"
 #include "platform/runtime/FolderConfinement.h"
+#include "platform/runtime/RateLimit.h"
 #include "platform/runtime/Trace.h"
 #include "platform/web/PageScripts.h"
 
@@ -35,7 +36,7 @@ namespace {
 // How long after a click or key press a link may still be handed on as the user's.
 constexpr int kUserInputValidMs = 2000;
 // The least time between two hand-offs to the desktop, whatever the pages do.
-constexpr qint64 kHandOffIntervalMs = 1000;
+constexpr int kHandOffIntervalMs = 1000;
 // Page dialogs in quick succession that are shown before the rest are suppressed.
 constexpr int kDialogsBeforeSuppression = 3;
 constexpr int kDialogBurstMs = 30'000;
@@ -43,7 +44,7 @@ constexpr int kDialogBurstMs = 30'000;
 // The dialogs of one page, for as long as the program runs: reloading a page, or coming back
 // to it, does not give it new ones.
 struct DialogBudget {
-    QList<QDeadlineTimer> recent;
+    RateLimit recent{kDialogsBeforeSuppression, kDialogBurstMs};
     bool suppressed = false;
 };
 
@@ -85,22 +86,12 @@ void logLimited(const QString& line)
     constexpr int kLinesPerWindow = 20;
     constexpr qint64 kWindowMs = 10'000;
     static QMutex mutex;
-    static QElapsedTimer window;
-    static int logged = 0;
-    static int leftOut = 0;
+    static RateLimit lines(kLinesPerWindow, kWindowMs);
     const QMutexLocker lock(&mutex);
-    if (!window.isValid() || window.elapsed() > kWindowMs) {
-        if (leftOut > 0)
-            qCInfo(lcPage, "%d more lines about pages were not logged", leftOut);
-        window.start();
-        logged = 0;
-        leftOut = 0;
-    }
-    if (logged >= kLinesPerWindow) {
-        ++leftOut;
+    if (!lines.admit())
         return;
-    }
-    ++logged;
+    if (const int leftOut = lines.takeRefused(); leftOut > 0)
+        qCInfo(lcPage, "%d more lines about pages were not logged", leftOut);
     qCInfo(lcPage).noquote() << line;
 }
 
@@ -149,12 +140,11 @@ bool isHandOffScheme(const QString& scheme)
 // whole process, so that no page can flood the desktop with launches.
 bool handOffToDesktop(const QUrl& url)
 {
-    static QElapsedTimer last;
-    if (last.isValid() && last.elapsed() < kHandOffIntervalMs) {
+    static RateLimit handOffs(1, kHandOffIntervalMs);
+    if (!handOffs.admit()) {
         logRefusal(QStringLiteral("refused a hand-off within a second of the last:"), url);
         return false;
     }
-    last.start();
     qCInfo(lcPage) << "handing to the desktop:" << url;
     QDesktopServices::openUrl(url);
     return true;
@@ -355,14 +345,12 @@ bool ConfinedPage::admitPageDialog()
     DialogBudget& budget = dialogBudgetOf(url());
     if (budget.suppressed)
         return false;
-    budget.recent.removeIf([](const QDeadlineTimer& shown) { return shown.hasExpired(); });
-    if (budget.recent.size() >= kDialogsBeforeSuppression) {
+    if (!budget.recent.admit()) {
         logRefusal(QStringLiteral("the page asked for too many dialogs; the rest are suppressed:"),
                    url());
         budget.suppressed = true;
         return false;
     }
-    budget.recent.append(QDeadlineTimer(kDialogBurstMs));
     return true;
 }
 

@@ -288,7 +288,6 @@ void FindBar::showBookCount(const QString& text)
 {
     result_->setText(text);
     setAccessibleDescription(text);
-    emit resultShown(text);
 }
 
 void FindBar::moveInList(int step)
@@ -460,7 +459,6 @@ void FindBar::showResult(int serial, const QWebEngineFindTextResult& result)
     matches_ = result.numberOfMatches();
     result_->setText(
         QStringLiteral("%1 of %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
-    emit resultShown(result_->text());
 }
 
 void FindBar::place()

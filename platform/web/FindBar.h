@@ -44,9 +44,6 @@ public:
     QString resultText() const;
     bool searchesWholeBook() const;
 
-signals:
-    void resultShown(const QString& result);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -59,11 +59,8 @@ void PageZoom::reset()
 void PageZoom::setFactor(double factor)
 {
     factor = std::clamp(factor, kMinimum, kMaximum);
-    const bool changed = !same(factor, factor_);
     factor_ = factor;
     apply();
-    if (changed)
-        emit factorChanged(factor_);
 }
 
 void PageZoom::apply()

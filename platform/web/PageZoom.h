@@ -22,9 +22,6 @@ public:
     void zoomOut();
     void reset();
 
-signals:
-    void factorChanged(double factor);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

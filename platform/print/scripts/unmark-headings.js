@@ -1,0 +1,1 @@
+document.querySelectorAll('[data-print-mark="%1"]').forEach(function (e) { e.remove(); });
