@@ -12,12 +12,11 @@
 #include <QPageRanges>
 #include <QPrintEngine>
 #include <QPrinter>
-#include <QPromise>
 #include <QSaveFile>
-#include <QThreadPool>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
 #include <utility>
@@ -384,18 +383,6 @@ QueueOutcome submit(const QueueJob& job)
     return {true, {}};
 }
 
-QFuture<QueueOutcome> submitInBackground(QueueJob job)
-{
-    auto promise = std::make_shared<QPromise<QueueOutcome>>();
-    QFuture<QueueOutcome> outcome = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, job = std::move(job)] {
-        promise->addResult(submit(job));
-        promise->finish();
-    });
-    return outcome;
-}
-
 }  // namespace
 
 // The options a queue is given. The PDF has been cut to the chosen pages already, so
@@ -432,11 +419,13 @@ void PagePrinter::printOnQueue(const Job& job)
 {
     makePdf(job, [this, job](const QByteArray& pdf) {
         // Continues on this object's thread, and not at all once this object is gone.
-        submitInBackground(QueueJob{job.printerName, job.title, pdf, job.queueOptions()})
-            .then(this, [this, number = jobNumber_](const QueueOutcome& result) {
-                if (isCurrent(number))
-                    complete(result.ok, result.error);
-            });
+        // Handing a long document to the scheduler takes a while: on a pool thread.
+        QtConcurrent::run([queued = QueueJob{job.printerName, job.title, pdf, job.queueOptions()}] {
+            return submit(queued);
+        }).then(this, [this, number = jobNumber_](const QueueOutcome& result) {
+            if (isCurrent(number))
+                complete(result.ok, result.error);
+        });
     });
 }
 

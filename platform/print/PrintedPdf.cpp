@@ -8,13 +8,12 @@
 
 #include <QFuture>
 #include <QPageSize>
-#include <QPromise>
 #include <QRandomGenerator>
 #include <QRectF>
-#include <QThreadPool>
 #include <QVariantMap>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
 #include <utility>
@@ -22,20 +21,6 @@
 namespace platform {
 
 namespace {
-
-// Runs work on a pool thread; qpdf's reading and writing of a long document takes seconds.
-template <typename Work> auto inBackground(Work work) -> QFuture<decltype(work())>
-{
-    using Result = decltype(work());
-    auto promise = std::make_shared<QPromise<Result>>();
-    QFuture<Result> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
-        promise->addResult(work());
-        promise->finish();
-    });
-    return future;
-}
 
 // Pages times new destinations: the engine checks every destination on every page it prints,
 // at some 10 microseconds a check, so this is about half a second at most.
@@ -134,7 +119,8 @@ void PrintedPdf::unmarkHeadings()
 void PrintedPdf::openPdf(QByteArray pdf)
 {
     enginePdf_ = pdf;
-    inBackground([pdf = std::move(pdf)]() -> std::shared_ptr<PdfFinisher> {
+    // On a pool thread: qpdf reads and writes a long document for seconds.
+    QtConcurrent::run([pdf = std::move(pdf)]() -> std::shared_ptr<PdfFinisher> {
         try {
             return std::make_shared<PdfFinisher>(pdf);
         } catch (const std::exception& error) {
@@ -164,8 +150,8 @@ void PrintedPdf::finishWhenReady()
         return;
     finishing_ = true;
     const PdfDocumentInfo info{title_, author_, creator_};
-    inBackground([finisher = finisher_, furniture = furniture_, info,
-                  headings = headings_]() -> QByteArray {
+    QtConcurrent::run([finisher = finisher_, furniture = furniture_, info,
+                       headings = headings_]() -> QByteArray {
         try {
             return finisher->finish(*furniture, *headings, info);
         } catch (const std::exception& error) {

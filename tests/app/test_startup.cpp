@@ -1,7 +1,9 @@
 #include "app/Startup.h"
 #include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Plugins.h"
 #include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
+#include "reader/ReaderWindowFactory.h"
 #include "support/ModalWatcher.h"
 #include "support/PrintPrompt.h"
 #include "support/PrintTools.h"
@@ -9,6 +11,7 @@
 #include "support/TestMain.h"
 #include "welcome/QV101.h"
 
+#include <QPluginLoader>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -117,6 +120,18 @@ private slots:
 
     // Anyone handing over the book may have put files in its folder, also in subfolders
     // where Qt would look for plugins.
+    void theShippedReaderPluginOffersTheReaderWindow()
+    {
+        const QPluginLoader shipped(QStringLiteral(DA1011_APP_DIR "/lib/DA1011-reader"));
+        QCOMPARE(shipped.metaData().value(QLatin1String("IID")).toString(),
+                 QStringLiteral(ReaderWindowFactory_iid));
+        QCOMPARE(shipped.metaData().value(QLatin1String("className")).toString(),
+                 QStringLiteral("ReaderPlugin"));
+        // Linked in, as here, the same plugin is found before any file is looked for.
+        auto& linked = platform::loadPlugin<ReaderWindowFactory>(QStringLiteral("no-such-file"));
+        QCOMPARE(dynamic_cast<QObject&>(linked).metaObject()->className(), "ReaderPlugin");
+    }
+
     void qtLoadsNoPluginFromTheApplicationFolderAfterStart()
     {
         const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();

@@ -3,14 +3,12 @@
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
 #include "platform/runtime/Plugins.h"
-#include "reader/ReaderWindowFactory.h"
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"
 
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QOpenGLContext>
-#include <QPluginLoader>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -265,18 +263,6 @@ private slots:
             QVERIFY(error.description().startsWith(
                 QStringLiteral("no-such-plugin could not be loaded: ")));
         }
-    }
-
-    void theShippedReaderPluginOffersTheReaderWindow()
-    {
-        const QPluginLoader shipped(QStringLiteral(DA1011_APP_DIR "/lib/DA1011-reader"));
-        QCOMPARE(shipped.metaData().value(QLatin1String("IID")).toString(),
-                 QStringLiteral(ReaderWindowFactory_iid));
-        QCOMPARE(shipped.metaData().value(QLatin1String("className")).toString(),
-                 QStringLiteral("ReaderPlugin"));
-        // Linked in, as here, the same plugin is found before any file is looked for.
-        auto& linked = platform::loadPlugin<ReaderWindowFactory>(QStringLiteral("no-such-file"));
-        QCOMPARE(dynamic_cast<QObject&>(linked).metaObject()->className(), "ReaderPlugin");
     }
 
     // The web engine needs the application-wide shared graphics context; the program sets it
