@@ -337,14 +337,15 @@ private slots:
         };
         QV101m& w = rig_->show();
         w.WebBrowser1->Navigate(rig_->folder.file("print-loop.html"));
-        QTRY_COMPARE(promptsAt_.size() + messages.seen().size(), 3);
+        // The rig's watcher may be the first to see a refusal.
+        const auto refusals = [&] { return messages.texts() + rig_->watcher->texts(); };
+        QTRY_COMPARE(promptsAt_.size() + refusals().size(), 3);
         QTest::qWait(1500);
         // One prompt; what the page asks for while it is open is refused and told, and the
         // rest are suppressed until the next page.
         QCOMPARE(promptsAt_.size(), 1);
-        QCOMPARE(messages.texts(), QStringList(2, kDisabled));
+        QCOMPARE(refusals(), QStringList(2, kDisabled));
         QCOMPARE(dialogsAtOnce, 1);
-        QVERIFY(rig_->watcher->seen().isEmpty());
     }
 
     void aPrintJobEndsWhenItsRendererDiesOrItTakesTooLong()

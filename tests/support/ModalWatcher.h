@@ -44,20 +44,27 @@ private:
     void poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == last_)
+        // A dialog is handled once while it is shown, also when it is active again after one
+        // opened over it; shown again later, it is handled again.
+        handled_.removeIf(
+            [](const QPointer<QWidget>& dialog) { return !dialog || !dialog->isVisible(); });
+        if (!modal || handled_.contains(modal))
             return;
+        handled_.append(modal);
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            last_ = box;
+            // With two watchers at once, the first to see a box records and answers it.
+            if (box->property("answeredByWatcher").toBool())
+                return;
+            box->setProperty("answeredByWatcher", true);
             seen_.append({box->windowTitle(), box->text(), box->standardButtons(), box->icon()});
             QMetaObject::invokeMethod(
                 box, [box] { box->accept(); }, Qt::QueuedConnection);
         } else if (onOtherDialog) {
-            last_ = modal;
             onOtherDialog(modal);
         }
     }
 
     QTimer timer_;
     QList<Seen> seen_;
-    QPointer<QWidget> last_;
+    QList<QPointer<QWidget>> handled_;
 };
