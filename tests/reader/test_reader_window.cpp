@@ -514,7 +514,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.WebBrowser1->title(), QStringLiteral("flooded"), 60000);
         // The page keeps writing: a line of it gets through once the log has room again.
         QTRY_VERIFY_WITH_TIMEOUT(
-            lines.filter(QStringLiteral("\\x1b[2Jstill here\\u2067")).size() > 0, 15000);
+            !lines.filter(QStringLiteral("\\x1b[2Jstill here\\u2067")).isEmpty(), 15000);
         QVERIFY2(lines.size() <= 50, qPrintable(QString::number(lines.size())));
         for (const QString& line : std::as_const(lines)) {
             for (const QChar c : line) {
