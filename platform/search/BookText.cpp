@@ -181,6 +181,13 @@ public:
                 ++at;
                 continue;
             }
+            // A zero-width no-break space (a byte-order mark inside the text) shows nothing
+            // and must not part a word; kept, it would also be taken for a mark when the text
+            // is read back as UTF-8, leaving the space after it at the start.
+            if (c == 0xEF && at[1] == 0xBB && at[2] == 0xBF) {
+                at += 2;
+                continue;
+            }
             if (!text_.isEmpty()) {
                 if (break_)
                     text_.append('\n');
