@@ -6,7 +6,7 @@
 #include "platform/forms/Fonts.h"
 #include "platform/forms/Form.h"
 #include "platform/runtime/AppInfo.h"
-#include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "welcome/QV101.h"
 
 #include <QApplication>

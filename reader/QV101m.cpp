@@ -9,6 +9,7 @@
 #include "platform/forms/Twips.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "platform/runtime/MessageBox.h"
 #include "platform/runtime/Trace.h"
 #include "platform/web/BrowserView.h"

@@ -2,7 +2,7 @@
 
 #include "platform/forms/Fonts.h"
 #include "platform/forms/Twips.h"
-#include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "platform/runtime/Trace.h"
 
 #include <QAbstractButton>

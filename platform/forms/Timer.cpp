@@ -1,6 +1,6 @@
 #include "platform/forms/Timer.h"
 
-#include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 
 #include <QScopedValueRollback>
 

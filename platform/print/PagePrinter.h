@@ -3,24 +3,22 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
-
-#include <functional>
 
 class QPrinter;
 class QWebEngineView;
 
 namespace platform {
 
-// Prints the page a web view shows, using the settings a print dialog left in a QPrinter.
+// Prints the page a web view shows, using the settings a print prompt left in a QPrinter.
 //
 // Every job goes through the page's own PDF output, so the result is vector text whatever
-// the destination: a PDF file is written beside its target and renamed into place, so it
-// appears whole or not at all; a printer queue gets the same PDF in one job. Rendering
-// through the view's own print() instead makes bitmaps of every page, which for a long
-// page takes minutes and hundreds of megabytes; it is used only where the program was
-// built without a print system to hand PDF to.
+// the destination, and is made into the document a reader keeps: a running title and
+// "Page p of P" on every sheet, a bookmark for each heading (h1 to h3) on the page where it
+// stands, the page's internal links and the document information (title, author, creator).
+// A PDF file is written beside its target and renamed into place, so it appears whole or not
+// at all; a printer queue gets the same PDF in one job. The steps of a job, from the page's
+// first answer to the file or the queue, are written in order in print().
 //
 // A job runs asynchronously and ends with exactly one finished() signal.
 class PagePrinter : public QObject {
@@ -35,10 +33,6 @@ public:
     // PageRange, every page otherwise.
     // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
     void print(const QPrinter& settings);
-
-    // The job options a print dialog chose for a CUPS queue beyond what QPrinter says
-    // (page set, pages per side, banners, the driver's own options), as names and values.
-    static QStringList dialogJobOptions(const QPrinter& printer);
 
     // Ends the running job at once as failed; whatever the page answers later is dropped.
     void abandon();
@@ -56,11 +50,8 @@ signals:
     void finished(bool ok, const QString& errorDescription);
 
 private:
-    struct Job;
-    void printToFile(const Job& job);
-    void printOnQueue(const Job& job);
-    void makePdf(const Job& job, std::function<void(const QByteArray&)> use);
-    void requestPdf(const Job& job, std::function<void(const QByteArray&)> use);
+    class Job;
+    void watch(quint64 job);
     void complete(bool ok, const QString& errorDescription);
     void failLater(const QString& errorDescription);
 

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileDevice>
 #include <QString>
 
 namespace platform {
@@ -46,13 +45,5 @@ void writeLineAtomically(const QString& path, const QString& text);
 // write it: the file is there and may be changed, or it is not there and its folder takes
 // new files. A full disk is found only by writing.
 QString whyNotWritable(const QString& path);
-
-// Writes all the bytes, or fails with the file's error saying why. A write that fills the
-// disk part of the way returns what fitted without any error; writing the rest then fails
-// with the system's reason ("No space left on device").
-bool writeAll(QFileDevice& file, const QByteArray& bytes);
-
-// A file error as the system words it, in the words a user would use ("the disk is full").
-QString reasonInWords(const QString& systemText);
 
 }  // namespace platform

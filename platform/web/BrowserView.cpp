@@ -4,8 +4,9 @@
 #include "platform/forms/Twips.h"
 #include "platform/print/PagePrinter.h"
 #include "platform/print/PendingPdfPages.h"
-#include "platform/print/PrintFileName.h"
+#include "platform/print/PrintPrompt.h"
 #include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "platform/runtime/MessageBox.h"
 #include "platform/runtime/Trace.h"
 #include "platform/web/ConfinedPage.h"
@@ -17,7 +18,6 @@
 #include <QEventLoop>
 #include <QHideEvent>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -402,13 +402,8 @@ void BrowserView::ExecWB(BrowserCommand command, CommandOption)
         waitWhileLoading();
         QPrinter& settings = printSettings();
         settings.setDocName(title());
-        SessionPrintChoice::prepare(settings, title(), url());
-        QPrintDialog prompt(&settings, window());
-        SessionPrintChoice::offer(prompt);
-        prompt.setWindowModality(Qt::ApplicationModal);
-        if (prompt.exec() != QDialog::Accepted)
+        if (!SessionPrintChoice::ask(settings, title(), url(), window()))
             throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
-        SessionPrintChoice::remember(settings);
     }
     printAndWait();
 }

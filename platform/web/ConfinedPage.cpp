@@ -1,7 +1,7 @@
 #include "platform/web/ConfinedPage.h"
 
-#include "platform/runtime/Errors.h"
 #include "platform/runtime/FolderConfinement.h"
+#include "platform/runtime/Handler.h"
 #include "platform/runtime/RateLimit.h"
 #include "platform/runtime/Trace.h"
 #include "platform/web/PageScripts.h"

@@ -1,6 +1,6 @@
 #include "platform/web/PageCommands.h"
 
-#include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
 #include "platform/web/PageCopy.h"

@@ -2,6 +2,7 @@
 #include "platform/forms/Timer.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
+#include "platform/runtime/Handler.h"
 #include "platform/runtime/Plugins.h"
 #include "support/ModalWatcher.h"
 #include "support/TestMain.h"

@@ -1,3 +1,4 @@
+#include "platform/print/CupsQueue.h"
 #include "platform/print/PagePrinter.h"
 
 #include "platform/runtime/Errors.h"
@@ -494,10 +495,10 @@ void TestPagePrinter::queueGetsTheDialogsJobOptions()
                           Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
-    const QStringList options = PagePrinter::dialogJobOptions(settings);
+    const QStringList options = platform::CupsQueue::dialogJobOptions(settings);
     const qsizetype pageSet = options.indexOf(QStringLiteral("page-set"));
     QVERIFY2(pageSet >= 0 && pageSet % 2 == 0 && options.value(pageSet + 1) == "odd",
-             qPrintable("Qt no longer keeps the print dialog's job options where PagePrinter "
+             qPrintable("Qt no longer keeps the print dialog's job options where CupsQueue "
                         "reads them, so choices such as odd pages never reach the printer; "
                         "read: ["
                         + options.join(", ") + "]"));

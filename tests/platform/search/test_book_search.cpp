@@ -89,7 +89,10 @@ private slots:
             << QByteArray("<meta charset=x-nonsense><p>plain") << "plain"
             << "";
         QTest::newRow("zero-width no-break spaces")
-            << QByteArray("<p>\x08\xEF\xBB\xBF a\xEF\xBB\xBF" "b") << "ab" << "";
+            << QByteArray("<p>\x08\xEF\xBB\xBF a\xEF\xBB\xBF"
+                          "b")
+            << "ab"
+            << "";
         QTest::newRow("UTF-16 with its mark") << QByteArray("\xFF\xFE<\0p\0>\0h\0i\0", 12) << "hi"
                                               << "";
         QTest::newRow("binary junk") << QByteArray("\x7F"

@@ -1,0 +1,128 @@
+#include "platform/print/CupsQueue.h"
+#include "platform/print/PdfFinisher.h"
+#include "platform/print/PrintDecorations.h"
+#include "support/PrintTools.h"
+#include "support/TestMain.h"
+
+#include <QBuffer>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <exception>
+
+namespace {
+
+// A document of plain pages as Qt's PDF writer makes it, each page saying its number.
+QByteArray plainPdf(int pages, const QPageLayout& layout)
+{
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageLayout(layout);
+    QPainter painter(&writer);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1)
+            writer.newPage();
+        painter.drawText(QPointF(0, 200), QStringLiteral("body %1").arg(page));
+    }
+    painter.end();
+    return pdf;
+}
+
+QStringList linesOf(const QString& page)
+{
+    QStringList lines;
+    for (const QString& line : page.split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty())
+            lines << line.simplified();
+    return lines;
+}
+
+}  // namespace
+
+// The finishing of a printed PDF and the options a queue is given, without the web engine,
+// so that they also run under the sanitizers.
+class PdfFinishingTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    void everyPageGetsTheTitleAndItsNumber_data()
+    {
+        QTest::addColumn<QPageLayout>("layout");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("title");
+        const QMarginsF margins(57, 57, 57, 57);
+        QTest::newRow("A4, three pages")
+            << QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins) << 3
+            << QStringLiteral("Quorvel 101");
+        QTest::newRow("Letter landscape, twelve pages: two-digit numbers")
+            << QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape, margins) << 12
+            << QStringLiteral("Knots (and) \\loops\\ \u00C9t\u00E9");
+    }
+    void everyPageGetsTheTitleAndItsNumber()
+    {
+        QFETCH(QPageLayout, layout);
+        QFETCH(int, pages);
+        QFETCH(QString, title);
+        platform::PdfFinisher finisher(plainPdf(pages, layout));
+        QCOMPARE(finisher.firstPageSize().toSize(),
+                 layout.fullRect(QPageLayout::Point).size().toSize());
+        const QByteArray finished
+            = finisher.finish(platform::PrintDecorations::furnitureFor(title, layout), {},
+                              {title, QStringLiteral("Tamsin Hale"), QStringLiteral("DA1011")});
+
+        const QString path = dir_.filePath(QStringLiteral("finished.pdf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(finished) == finished.size());
+        file.close();
+        QCOMPARE(pdfPages(path), pages);
+        QCOMPARE(pdfInfo(path, "Title"), title);
+        QCOMPARE(pdfInfo(path, "Author"), QStringLiteral("Tamsin Hale"));
+        QCOMPARE(pdfInfo(path, "Creator"), QStringLiteral("DA1011"));
+        for (int page = 1; page <= pages; ++page) {
+            const QStringList lines = linesOf(pdfText(path, page));
+            QVERIFY2(lines.size() == 3, qPrintable(lines.join(" | ")));
+            QCOMPARE(lines.first(), title);
+            QCOMPARE(lines.at(1), QStringLiteral("body %1").arg(page));
+            QCOMPARE(lines.last(), QStringLiteral("Page %1 of %2").arg(page).arg(pages));
+        }
+    }
+
+    void whatIsNoPdfIsRefused()
+    {
+        QVERIFY_THROWS_EXCEPTION(std::exception, platform::PdfFinisher(QByteArray("%PDF-1.4 no")));
+    }
+
+    void aQueueGetsWhatThePromptChose()
+    {
+        platform::QueueOrder order;
+        order.copies = 3;
+        order.collate = false;
+        order.duplex = QPrinter::DuplexAuto;
+        order.colorMode = QPrinter::GrayScale;
+        order.layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, {});
+        // The cut document's pages and the prompt's own choices win over the dialog's options.
+        order.dialogOptions = {"page-ranges", "1-2",      "copies", "9",         "sides",
+                               "one-sided",   "page-set", "odd",    "landscape", "true"};
+        QList<QPair<QString, QString>> options;
+        for (const auto& [name, value] : order.options())
+            options.append({name, value});
+        const QList<QPair<QString, QString>> expected
+            = {{"page-set", "odd"},
+               {"copies", "3"},
+               {"multiple-document-handling", "separate-documents-uncollated-copies"},
+               {"sides", "two-sided-short-edge"},
+               {"media", "A4"},
+               {"print-color-mode", "monochrome"}};
+        QCOMPARE(options, expected);
+    }
+};
+
+DA1011_TEST_MAIN(PdfFinishingTest)
+#include "test_pdf_finishing.moc"
