@@ -17,7 +17,7 @@ test_packages=(
   libcpp-httplib-dev poppler-utils qpdf python3 procps git fonts-wqy-microhei
   cups cups-client cups-bsd cups-filters
   xvfb xauth x11-utils openbox wmctrl
-  clang clang-tidy clang-format libclang-rt-14-dev
+  clang clang-tidy clang-format libclang-rt-14-dev ccache
   dpkg-dev file lintian appstream desktop-file-utils xdotool fonts-dejavu-extra hicolor-icon-theme
 )
 shot_packages=(xdotool imagemagick)

@@ -2,7 +2,8 @@
 # The static checks, run by CTest (label lint, `ctest --preset tidy`):
 #   lint.sh format        clang-format finds nothing to change in any source
 #   lint.sh tidy BUILD    clang-tidy (.clang-tidy) finds nothing in the program's and the
-#                         tests' sources, compiled as in BUILD/compile_commands.json
+#                         tests' sources, compiled as in BUILD/compile_commands.json; files
+#                         found clean before with nothing they see changed are not checked again
 #   lint.sh layers [ROOT] every `#include "…"` of the sources under ROOT (this checkout) goes
 #                         to the file's own folder or to one that its row of the README's
 #                         layout table may include, and every source folder has a row
@@ -62,16 +63,44 @@ case ${1:-} in
   tidy)
     build=${2:?"usage: $0 tidy BUILD_DIR"}
     mapfile -t sources < <(git ls-files '*.cpp' | grep -v '^tests/fuzz/')
-    log=$(mktemp)
-    trap 'rm -f "$log"' EXIT
-    status=0
-    run-clang-tidy -quiet -p "$build" -j "$(nproc)" "${sources[@]}" >"$log" 2>&1 || status=$?
-    if [[ $status -ne 0 ]] || grep -qE 'warning:|error:' "$log"; then
-      grep -E 'warning:|error:' "$log" | head -50
-      [[ $status -ne 0 ]] && tail -20 "$log"
-      exit 1
+    # A file found clean is not checked again while nothing it may see has changed: its own
+    # text, any header of the checkout, its compile command, the checks and the tool. The
+    # record lives in the build folder, so a fresh build checks every file.
+    clean="$build/tidy-clean"
+    mkdir -p "$clean"
+    mapfile -t keys < <(python3 - "$build/compile_commands.json" "${sources[@]}" <<'PY'
+import hashlib, json, subprocess, sys
+commands = {e["file"]: e.get("command") or " ".join(e["arguments"])
+            for e in json.load(open(sys.argv[1]))}
+common = hashlib.sha256()
+for path in sorted(subprocess.run(["git", "ls-files", "*.h", ".clang-tidy"], check=True,
+                                  capture_output=True, text=True).stdout.split()):
+    common.update(path.encode() + b"\0" + open(path, "rb").read())
+common.update(subprocess.run(["clang-tidy", "--version"], capture_output=True).stdout)
+for source in sys.argv[2:]:
+    key = common.copy()
+    key.update(open(source, "rb").read())
+    key.update(next((c for f, c in commands.items() if f.endswith("/" + source)), "").encode())
+    print(key.hexdigest())
+PY
+    )
+    pending=() pendingKeys=()
+    for i in "${!sources[@]}"; do
+      [[ -e "$clean/${keys[$i]}" ]] || { pending+=("${sources[$i]}"); pendingKeys+=("${keys[$i]}"); }
+    done
+    if [[ ${#pending[@]} -gt 0 ]]; then
+      log=$(mktemp)
+      trap 'rm -f "$log"' EXIT
+      status=0
+      run-clang-tidy -quiet -p "$build" -j "$(nproc)" "${pending[@]}" >"$log" 2>&1 || status=$?
+      if [[ $status -ne 0 ]] || grep -qE 'warning:|error:' "$log"; then
+        grep -E 'warning:|error:' "$log" | head -50
+        [[ $status -ne 0 ]] && tail -20 "$log"
+        exit 1
+      fi
+      for key in "${pendingKeys[@]}"; do : >"$clean/$key"; done
     fi
-    echo "clang-tidy clean (${#sources[@]} files)" ;;
+    echo "clang-tidy clean (${#sources[@]} files, ${#pending[@]} checked now)" ;;
   layers) check_layers "${2:-$root}" ;;
   *) echo "usage: $0 format | tidy BUILD_DIR | layers [ROOT]" >&2; exit 2 ;;
 esac

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs each set of checks by its CMake preset:
-# clang-format and clang-tidy, the sanitizer tests, bounded fuzzing, and every test headless
-# (whose summary comes last). DA1011_FUZZ_SECONDS sets the seconds per fuzzer (30).
+# Installs what is missing, then runs the checks: clang-format, the sanitizer tests and bounded
+# fuzzing in one clang build, every test headless, then clang-tidy and the layering check,
+# each by its CMake preset. DA1011_FUZZ_SECONDS sets the seconds per fuzzer (30).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
 cd "$root"
-for preset in tidy asan fuzz default; do
+# Quickest first: the formatting takes seconds. Then the sanitizer build with its tests and
+# fuzzers, every test headless, and clang-tidy over what was built.
+printf '\n== format\n'
+bash scripts/lint.sh format
+for preset in asan default tidy; do
   printf '\n== %s\n' "$preset"
   cmake --workflow --preset "$preset"
 done
