@@ -31,15 +31,6 @@ QStringList pageTexts(const QString& pdf)
     return pages;
 }
 
-QStringList linesOf(const QString& page)
-{
-    QStringList lines;
-    for (const QString& line : page.split(QLatin1Char('\n')))
-        if (!line.simplified().isEmpty())
-            lines << line.simplified();
-    return lines;
-}
-
 // Every page starts with the title and ends with its number.
 QString furnitureProblem(const QStringList& pages, const QString& title)
 {

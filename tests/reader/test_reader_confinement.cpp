@@ -73,22 +73,6 @@ class ReaderConfinementTest : public QObject {
         return w.WebBrowser1;
     }
 
-    // Clicks the first element that matches the selector with the mouse, as a user would.
-    static void clickElement(platform::BrowserView* view, const QString& selector,
-                             Qt::MouseButton button = Qt::LeftButton)
-    {
-        const QVariantList centre
-            = evaluate(view,
-                       QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
-                                      ".getBoundingClientRect();"
-                                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
-                           .arg(selector))
-                  .toList();
-        QVERIFY2(centre.size() == 2, qPrintable(selector));
-        QWidget* surface = view->webView()->focusProxy();
-        QTest::mouseClick(surface, button, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
-    }
-
 private slots:
     void init() { rig_.emplace(); }
     void cleanup() { rig_.reset(); }

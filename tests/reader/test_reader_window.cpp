@@ -69,22 +69,6 @@ class ReaderWindowTest : public QObject {
 
     std::optional<ReaderRig> rig_;
 
-    // Clicks the first element that matches the selector with the mouse, as a user would.
-    static void clickElement(platform::BrowserView* view, const QString& selector)
-    {
-        const QVariantList centre
-            = evaluate(view,
-                       QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
-                                      ".getBoundingClientRect();"
-                                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
-                           .arg(selector))
-                  .toList();
-        QVERIFY2(centre.size() == 2, qPrintable(selector));
-        QWidget* surface = view->findChild<QWebEngineView*>()->focusProxy();
-        QTest::mouseClick(surface, Qt::LeftButton, {},
-                          QPoint(centre[0].toInt(), centre[1].toInt()));
-    }
-
     // A dialog a page has open, if any.
     static QDialog* openPageDialog()
     {

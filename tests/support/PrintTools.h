@@ -40,6 +40,16 @@ inline QString pdfText(const QString& pdf, int page = 0)
     return runTool("pdftotext", arguments).out;
 }
 
+// The lines of a text that hold more than white space, each with its spaces folded.
+inline QStringList linesOf(const QString& text)
+{
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty())
+            lines << line.simplified();
+    return lines;
+}
+
 inline QString pdfInfo(const QString& pdf, const QString& field)
 {
     const ToolRun run = runTool("pdfinfo", {pdf});

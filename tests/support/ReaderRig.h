@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <optional>
 
@@ -49,6 +50,22 @@ inline QVariant evaluate(platform::BrowserView* view, const QString& script, boo
     });
     [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return done; }, 10000);
     return result;
+}
+
+// Clicks the first element that matches the selector with the mouse, as a user would.
+inline void clickElement(platform::BrowserView* view, const QString& selector,
+                         Qt::MouseButton button = Qt::LeftButton)
+{
+    const QVariantList centre
+        = evaluate(view,
+                   QStringLiteral("(() => { const r = document.querySelector(\"%1\")"
+                                  ".getBoundingClientRect();"
+                                  " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+                       .arg(selector))
+              .toList();
+    QVERIFY2(centre.size() == 2, qPrintable(selector));
+    QWidget* surface = view->webView()->focusProxy();
+    QTest::mouseClick(surface, button, {}, QPoint(centre[0].toInt(), centre[1].toInt()));
 }
 
 // One test's application folder; going, it unloads the reader window before the folder goes.

@@ -33,15 +33,6 @@ QByteArray plainPdf(int pages, const QPageLayout& layout)
     return pdf;
 }
 
-QStringList linesOf(const QString& page)
-{
-    QStringList lines;
-    for (const QString& line : page.split(QLatin1Char('\n')))
-        if (!line.simplified().isEmpty())
-            lines << line.simplified();
-    return lines;
-}
-
 }  // namespace
 
 // The finishing of a printed PDF and the options a queue is given, without the web engine,

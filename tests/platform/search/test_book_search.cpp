@@ -175,7 +175,6 @@ private slots:
         QCOMPARE(found.rows.at(1), QStringLiteral("Bee: up [knot] ac"));
         QCOMPARE(found.rows.at(2), QStringLiteral("Ay: c [KNOT] knot"));
         // A page changed on disk is read again; the others are kept.
-        QTest::qWait(10);
         write(dir.filePath("c.html"), "<p>no more");
         QFile(dir.filePath("c.html"))
             .setFileTime(QDateTime::currentDateTime().addSecs(5),
