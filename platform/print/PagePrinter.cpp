@@ -183,12 +183,12 @@ QPageLayout paperOf(const QSizeF& points, const QPageLayout& layout)
 
 // The document a reader keeps. Anything the finishing cannot do leaves the engine's PDF as
 // it is: the print goes ahead without the extras.
-QByteArray finishedPdf(const QByteArray& enginePdf, const Document& document,
+QByteArray finishedPdf(const QByteArray& enginePdf, const std::shared_ptr<Document>& document,
                        const QPageLayout& layout)
 {
     try {
         PdfFinisher finisher(enginePdf);
-        PageFurniture furniture = document.furniture.result();
+        PageFurniture furniture = document->furniture.result();
         // The page's own style may have chosen other paper than the print settings.
         const QSizeF printedOn = finisher.firstPageSize();
         const QSizeF asked = layout.fullRect(QPageLayout::Point).size();
@@ -196,25 +196,26 @@ QByteArray finishedPdf(const QByteArray& enginePdf, const Document& document,
             && (qAbs(printedOn.width() - asked.width()) > 0.5
                 || qAbs(printedOn.height() - asked.height()) > 0.5))
             furniture
-                = PrintDecorations::furnitureFor(document.info.title, paperOf(printedOn, layout));
-        return finisher.finish(furniture, document.headings, document.info);
+                = PrintDecorations::furnitureFor(document->info.title, paperOf(printedOn, layout));
+        return finisher.finish(furniture, document->headings, document->info);
     } catch (const std::exception& error) {
         qWarning("The printed page's PDF could not be finished: %s", error.what());
         return enginePdf;
     }
 }
 
-// Why the PDF could not be given where the prompt said, in a user's words; nothing once it
-// is there.
-QString deliver(const Order& order, const QByteArray& pdf)
+// Gives the PDF where the prompt said: to a file at once, to a queue on a pool thread, as
+// handing a long document to the scheduler takes a while. The future holds why it could
+// not, in a user's words, or nothing.
+QFuture<QString> deliver(const Order& order, const QByteArray& pdf)
 {
     if (!order.toFile)
-        return CupsQueue::submit(order.queue, order.title, pdf);
-    const QString reason = saveWhole(order.fileName, pdf);
-    if (reason.isEmpty())
-        return {};
-    return PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
-        .arg(QDir::toNativeSeparators(order.fileName), reason);
+        return QtConcurrent::run(&CupsQueue::submit, order.queue, order.title, pdf);
+    QString failure = saveWhole(order.fileName, pdf);
+    if (!failure.isEmpty())
+        failure = PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
+                      .arg(QDir::toNativeSeparators(order.fileName), failure);
+    return QtFuture::makeReadyFuture(failure);
 }
 
 }  // namespace
@@ -334,10 +335,14 @@ void PagePrinter::print(const QPrinter& settings)
                                           tr("The page could not be made into a PDF document. "
                                              "Check that the pages %1 exist.")
                                               .arg(order.ranges.toString()));
-                  // qpdf reads and writes a long document for seconds, and a queue takes a
-                  // while to accept it: on a pool thread.
-                  return QtConcurrent::run(
-                      [=] { return deliver(order, finishedPdf(pdf, *document, order.layout)); });
+                  // qpdf reads and writes a long document for seconds: on a pool thread.
+                  return QtConcurrent::run(&finishedPdf, pdf, document, order.layout);
+              })
+        .unwrap()
+        .then(job.get(),
+              [=](const QByteArray& finished) {
+                  job->check();
+                  return deliver(order, finished);
               })
         .unwrap()
         .then(job.get(), [job](const QString& failure) { job->end(failure); })

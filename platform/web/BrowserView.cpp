@@ -135,11 +135,18 @@ void BrowserView::attachPage()
 
 bool BrowserView::reloadWhereItWas()
 {
-    const QUrl shown = url();
+    // A page that gave way to a fresh one when its renderer died shows nothing yet: what the
+    // old one showed is loaded in it.
+    const QUrl lost = std::exchange(replacedUrl_, QUrl());
+    const bool replaced = url().isEmpty();
+    const QUrl shown = replaced ? lost : url();
     if (shown.isEmpty())
         return false;
     const QPointF at = std::exchange(place_, QPointF());
-    page_->triggerAction(QWebEnginePage::Reload);
+    if (replaced)
+        load(shown);
+    else
+        page_->triggerAction(QWebEnginePage::Reload);
     if (!at.isNull()) {
         connect(
             this, &BrowserView::loadFinished, this,
@@ -235,8 +242,10 @@ void BrowserView::onPagePrintRequested()
 
 void BrowserView::onRendererTerminated()
 {
-    if (PendingPdfPages::owes(page_))
+    if (PendingPdfPages::owes(page_)) {
+        replacedUrl_ = url();
         replacePage();
+    }
     if (!afterHungPage_.isEmpty()) {
         // Ended by the view itself: the page asked for comes, and this is no crash.
         load(std::exchange(afterHungPage_, QUrl()));

@@ -130,6 +130,7 @@ private:
     bool windowClosed_ = false;  // the window closed while the running print job went on
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone
     QPointF place_;  // where the page was scrolled to while its renderer lived
+    QUrl replacedUrl_;  // what a page replaced after its renderer died showed
     std::function<void()> pageProcessDied_;
     // A page whose renderer keeps dying is shown again three times a minute, no more.
     RateLimit restarts_{3, 60'000};

@@ -41,9 +41,9 @@ start_until() {
 # close_and_expect_clean_end TITLE: closes the window through the window manager; the
 # program must end on its own with exit code 0.
 close_and_expect_clean_end() {
-  # The window manager may still be taking the new window on.
+  # The window manager may still be taking the new window on, slowly on a busy machine.
   local closed=""
-  for _ in $(seq 50); do
+  for _ in $(seq 300); do
     DISPLAY=$display wmctrl -c "$1" 2>/dev/null && { closed=1; break; }
     sleep 0.1
   done
