@@ -47,7 +47,12 @@ close_and_expect_clean_end() {
     DISPLAY=$display wmctrl -c "$1" 2>/dev/null && { closed=1; break; }
     sleep 0.1
   done
-  [[ -n $closed ]] || fail "could not close the window '$1'"
+  [[ -n $closed ]] || {
+    DISPLAY=$display wmctrl -l >&2 || echo "(the window manager lists no windows)" >&2
+    kill -0 "$app_pid" 2>/dev/null || echo "(the program is no longer running)" >&2
+    cat "$log" >&2
+    fail "could not close the window '$1'"
+  }
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app_pid" 2>/dev/null && fail "the program did not end when '$1' was closed"
   local code=0

@@ -31,9 +31,17 @@ start_virtual_screen() {
   for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
   DISPLAY=$display openbox >/dev/null 2>&1 &
   wm_pid=$!
-  # Windows mapped before the window manager has claimed the screen are not maximised.
-  for _ in $(seq 100); do
-    DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  # Windows mapped before the window manager has claimed the screen are not maximised, and
+  # wmctrl cannot list or close windows until it publishes its client list. On a busy machine
+  # openbox can take several seconds to get there, so wait up to 30 s and say so if it never does.
+  local ready=
+  for _ in $(seq 600); do
+    if DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+       DISPLAY=$display xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qv 'not found'; then
+      ready=1; break
+    fi
+    kill -0 "$wm_pid" 2>/dev/null || break
     sleep 0.05
   done
+  [[ -n $ready ]] || { echo "FAIL: the window manager did not take the screen $display" >&2; exit 1; }
 }
