@@ -29,19 +29,31 @@ start_virtual_screen() {
   exec {display_fd}<&-
   display=:$number
   for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-  DISPLAY=$display openbox >/dev/null 2>&1 &
-  wm_pid=$!
   # Windows mapped before the window manager has claimed the screen are not maximised, and
   # wmctrl cannot list or close windows until it publishes its client list. On a busy machine
-  # openbox can take several seconds to get there, so wait up to 30 s and say so if it never does.
-  local ready=
-  for _ in $(seq 600); do
-    if DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
-       DISPLAY=$display xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qv 'not found'; then
-      ready=1; break
-    fi
-    kill -0 "$wm_pid" 2>/dev/null || break
-    sleep 0.05
+  # openbox can take seconds to get there; one that gives up is started again, and if none
+  # takes the screen within 30 s the caller fails with what openbox said.
+  local wm_log ready= _
+  wm_log=$(mktemp)
+  for _ in 1 2 3; do
+    DISPLAY=$display openbox >>"$wm_log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 200); do
+      if DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+         DISPLAY=$display xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qv 'not found'; then
+        ready=1
+        break 2
+      fi
+      kill -0 "$wm_pid" 2>/dev/null || { echo "(openbox ended on $display)" >>"$wm_log"; break; }
+      sleep 0.05
+    done
+    kill "$wm_pid" 2>/dev/null || true
   done
-  [[ -n $ready ]] || { echo "FAIL: the window manager did not take the screen $display" >&2; exit 1; }
+  [[ -n $ready ]] || {
+    cat "$wm_log" >&2
+    rm -f "$wm_log"
+    echo "FAIL: the window manager did not take the screen $display" >&2
+    exit 1
+  }
+  rm -f "$wm_log"
 }

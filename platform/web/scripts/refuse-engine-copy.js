@@ -5,8 +5,9 @@
 // A frame the page makes itself (about:blank) exists before any script of the program runs in
 // it, and the page could listen in it first: it is guarded from here when its empty page loads,
 // which happens at once as it is inserted (by a script or by the parser), before the page's own
-// code goes on. Not reached: a frame inside a shadow root, whose events stop there, and a
-// document the page opens anew (document.open() drops every listener, this world's too).
+// code goes on. Not reached from here: a frame inside a shadow root, whose events stop there,
+// and a document the page opens anew (document.open() drops every listener, this world's too);
+// those are guarded from the page's world (guard-every-frame.js).
 (() => {
     const refuse = event => {
         event.stopImmediatePropagation();
