@@ -89,7 +89,7 @@ private slots:
         const QVariantMap created = evaluate(view, QStringLiteral("results")).toMap();
         QVERIFY2(created.value(QStringLiteral("blobFrame"), false) == QVariant(false), "blob");
         for (const char* frame : {"main", "srcdocFrame", "blankFrame", "shadowFrame", "listedFrame",
-                                  "reopenedFrame", "tamperedFrame"})
+                                  "reopenedFrame", "rewrittenFrame", "tamperedFrame"})
             QVERIFY2(created.value(QLatin1String(frame)) == QVariant(false), frame);
         // Whatever is created connects nowhere: the engine finds no host, not even 127.0.0.1.
         QVERIFY2(!turn.connected(), "a page reached a TCP port through TURN");
@@ -175,6 +175,7 @@ private slots:
         QTest::newRow("fresh frame written by the parser") << "writtenFrame";
         QTest::newRow("fresh frame in a shadow root") << "shadowFrame";
         QTest::newRow("document opened anew") << "reopened";
+        QTest::newRow("document written anew once loaded") << "rewritten";
     }
     void pageCannotCopyOnItsOwn()
     {

@@ -18,11 +18,19 @@
     const namesOf = Object.getOwnPropertyNames;
     const startsWith = uncurry(String.prototype.startsWith);
     const endsWith = uncurry(String.prototype.endsWith);
-    const seen = uncurry(WeakSet.prototype.has);
-    const remember = uncurry(WeakSet.prototype.add);
+    const guardOf = uncurry(WeakMap.prototype.get);
+    const remember = uncurry(WeakMap.prototype.set);
     const frameKinds = ['HTMLIFrameElement', 'HTMLFrameElement', 'HTMLObjectElement'];
     const copyEvents = ['beforecopy', 'beforecut', 'copy', 'cut'];
-    const emptied = new WeakSet();  // by document: a frame that loads a new page is a new window
+    // Each guarded document's guard, to be put back when the document is opened anew (which
+    // drops every listener of its own and its window's) by whichever realm's open or write:
+    // by document, since a frame that loads a new page has a new window.
+    const guards = new WeakMap();
+    const guardAgain = document => {
+        const again = guardOf(guards, document);
+        if (again)
+            again();
+    };
     const unwanted = name => startsWith(name, 'RTC') || startsWith(name, 'webkitRTC') ||
         (startsWith(name, 'show') && endsWith(name, 'Picker'));
     const getter = (owner, name) => {
@@ -37,9 +45,8 @@
         } catch (e) {
             return;  // no window, or one of another origin, which the page cannot reach into
         }
-        if (!doc || seen(emptied, doc))
+        if (!doc || guardOf(guards, doc))
             return;
-        remember(emptied, doc);
         const names = namesOf(win);
         for (let i = 0; i < names.length; ++i)
             if (unwanted(names[i]))
@@ -69,7 +76,7 @@
                 }}[name],
             });
         };
-        const wrapMethod = (owner, name, after) => {
+        const wrapMethod = (owner, name, before, after) => {
             const own = owner && describe(owner, name);
             if (!own || typeof own.value !== 'function')
                 return;
@@ -80,6 +87,7 @@
                 enumerable: own.enumerable,
                 writable: own.writable,
                 value: {[name](...args) {
+                    before(this);
                     const result = apply(original, this, args);
                     after(this, result);
                     return result;
@@ -119,13 +127,26 @@
             wrapGetter(frameKinds[i], 'contentWindow');
             wrapGetter(frameKinds[i], 'contentDocument');
         }
-        wrapMethod(win.Element && win.Element.prototype, 'attachShadow',
+        const nothing = () => {};
+        wrapMethod(win.Element && win.Element.prototype, 'attachShadow', nothing,
                    (element, root) => watch(root));
-        wrapMethod(win.Document && win.Document.prototype, 'open', (document, result) => {
-            if (document === doc)
-                guard();  // opening the document anew dropped every listener
-        });
+        const documentProto = win.Document && win.Document.prototype;
+        const openDocument = documentProto && describe(documentProto, 'open');
+        const readyStateOf = getter(documentProto, 'readyState');
+        wrapMethod(documentProto, 'open', nothing, guardAgain);
+        // Writing to a document that has finished loading opens it anew first, and what is
+        // written (frames, scripts) is parsed before the write returns: so the document is
+        // opened here, and guarded again, before the engine writes.
+        const openBeforeWriting = document => {
+            if (openDocument && readyStateOf && readyStateOf(document) !== 'loading') {
+                apply(openDocument.value, document, []);
+                guardAgain(document);
+            }
+        };
+        wrapMethod(documentProto, 'write', openBeforeWriting, nothing);
+        wrapMethod(documentProto, 'writeln', openBeforeWriting, nothing);
         guard();
+        remember(guards, doc, guard);  // only once it is all in place
     };
     empty(window);
 })();
