@@ -37,6 +37,15 @@
         const own = owner && describe(owner, name);
         return own && own.get ? uncurry(own.get) : null;
     };
+    // Puts a new getter or function in place of an own property, keeping how it is defined.
+    const redefine = (owner, name, own, key, value) => {
+        const descriptor = {__proto__: null, configurable: own.configurable};
+        descriptor.enumerable = own.enumerable;
+        if (key === 'value')
+            descriptor.writable = own.writable;
+        descriptor[key] = value;
+        define(owner, name, descriptor);
+    };
 
     const empty = win => {
         let doc;
@@ -65,34 +74,23 @@
                                                       : value => value && value.defaultView;
             if (name === 'contentWindow')
                 define(frameWindows, frameWindows.length, {__proto__: null, value: get});
-            define(proto, name, {
-                __proto__: null,
-                configurable: own.configurable,
-                enumerable: own.enumerable,
-                get: {[name]() {
-                    const value = get(this);
-                    empty(windowOf(value));
-                    return value;
-                }}[name],
-            });
+            redefine(proto, name, own, 'get', {[name]() {
+                const value = get(this);
+                empty(windowOf(value));
+                return value;
+            }}[name]);
         };
         const wrapMethod = (owner, name, before, after) => {
             const own = owner && describe(owner, name);
             if (!own || typeof own.value !== 'function')
                 return;
             const original = own.value;
-            define(owner, name, {
-                __proto__: null,
-                configurable: own.configurable,
-                enumerable: own.enumerable,
-                writable: own.writable,
-                value: {[name](...args) {
-                    before(this);
-                    const result = apply(original, this, args);
-                    after(this, result);
-                    return result;
-                }}[name],
-            });
+            redefine(owner, name, own, 'value', {[name](...args) {
+                before(this);
+                const result = apply(original, this, args);
+                after(this, result);
+                return result;
+            }}[name]);
         };
         const frameWindowOf = element => {
             for (let i = 0; i < frameWindows.length; ++i) {
