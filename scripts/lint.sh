@@ -65,12 +65,15 @@ case ${1:-} in
     mapfile -t sources < <(git ls-files '*.cpp' | grep -v '^tests/fuzz/')
     # A file found clean is not checked again while nothing it may see has changed: its own
     # text, any header of the checkout, its compile command, the checks and the tool. The
-    # record lives in the build folder, so a fresh build checks every file.
-    clean="$build/tidy-clean"
+    # record lives beside the compiler cache, outside the checkout, and its keys name no
+    # checkout folder, so a fresh clone on the same machine checks only what changed.
+    cache=$(ccache -k cache_dir 2>/dev/null || true)
+    clean=${DA1011_TIDY_RECORD:-${cache:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}/../da1011-tidy-clean}
     mkdir -p "$clean"
-    mapfile -t keys < <(python3 - "$build/compile_commands.json" "${sources[@]}" <<'PY'
+    mapfile -t keys < <(python3 - "$root" "$build/compile_commands.json" "${sources[@]}" <<'PY'
 import hashlib, json, subprocess, sys
-commands = {e["file"]: e.get("command") or " ".join(e["arguments"])
+top = sys.argv.pop(1)
+commands = {e["file"]: (e.get("command") or " ".join(e["arguments"])).replace(top, "<top>")
             for e in json.load(open(sys.argv[1]))}
 common = hashlib.sha256()
 for path in sorted(subprocess.run(["git", "ls-files", "*.h", ".clang-tidy"], check=True,
