@@ -13,7 +13,7 @@ __attribute__((constructor)) static void markLoaded()
 class PlantedImage : public QObject {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QImageIOHandlerFactoryInterface" FILE
-                      "planted_image.json")
+                          "planted_image.json")
 };
 
 #include "planted_image.moc"

@@ -13,7 +13,7 @@ __attribute__((constructor)) static void markLoaded()
 class PlantedTheme : public QObject {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QPA.QPlatformThemeFactoryInterface.5.1" FILE
-                      "planted_theme.json")
+                          "planted_theme.json")
 };
 
 #include "planted_theme.moc"
