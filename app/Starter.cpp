@@ -9,26 +9,28 @@
 // from lib/, which holds only the program's own files. The program is started in this
 // process (exec), with the same arguments and environment: it ends with the program's own
 // exit code, and the desktop sees only the program.
+#include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <iostream>
-#include <system_error>
 
 #include <unistd.h>
 
+// Kept to the C library alone: it runs before every start of the program.
 int main(int /*argc*/, char* argv[])
 {
-    std::error_code error;
+    static constexpr char kProgram[] = "lib/DA1011";
+    std::array<char, PATH_MAX + sizeof kProgram> path{};
     // The real file, also when started through a link such as /usr/bin/da1011.
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        std::cerr << "DA1011: cannot find its own folder: " << error.message() << '\n';
+    const ssize_t length = readlink("/proc/self/exe", path.data(), PATH_MAX);
+    if (length <= 0 || length >= PATH_MAX) {
+        std::fprintf(stderr, "DA1011: cannot find its own folder: %s\n", std::strerror(errno));
         return 127;
     }
-    const std::filesystem::path program = self.parent_path() / "lib" / "DA1011";
-    execv(program.c_str(), argv);
-    std::cerr << "DA1011: cannot start " << program.string() << ": " << std::strerror(errno)
-              << '\n';
+    char* const folderEnd = std::strrchr(path.data(), '/') + 1;
+    std::memcpy(folderEnd, kProgram, sizeof kProgram);
+    execv(path.data(), argv);
+    std::fprintf(stderr, "DA1011: cannot start %s: %s\n", path.data(), std::strerror(errno));
     return 127;
 }
