@@ -41,6 +41,6 @@ for _ in $(seq 300); do
   kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.1
 done
-[[ -e $marker ]] && fail "the engine loaded the libwidevinecdm.so planted in the application folder"
+[[ -e $marker ]] && fail "the engine loaded a libwidevinecdm.so planted beside DA1011 or in lib/"
 grep -q "media keys: refused" "$log" || { cat "$log"; fail "the page's request was not refused"; }
 echo "protected media: $(grep -o 'media keys: .*' "$log"); no planted module loaded"
