@@ -14,8 +14,8 @@
 
 void prepareApplication()
 {
-    // Qt also looks for its plugins in the application folder, which holds the book and
-    // whatever else whoever handed it over put there. The plugins of the application
+    // Qt also looks for its plugins in the executable's folder: the program's lib/, never the
+    // book's folder (DA1011 there only starts this executable). The plugins of the application
     // object's own start (display, theme, input method, style) are chosen by now; every later
     // one (icons, image formats, accessibility, printing) comes only from Qt's own folders.
     QCoreApplication::removeLibraryPath(QCoreApplication::applicationDirPath());

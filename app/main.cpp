@@ -2,6 +2,7 @@
 #include "platform/runtime/AppInfo.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <curl/curl.h>
 
@@ -13,6 +14,10 @@ int main(int argc, char* argv[])
     int code = 0;
     {
         QApplication application(argc, argv);
+        // This executable runs from the program's lib/ folder, started by DA1011 beside the
+        // book; the application folder, with the book and the flag file, is the one above.
+        platform::Application::setPathOverride(
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/..")));
         prepareApplication();
         code = platform::Application::finish(runProgram());
     }

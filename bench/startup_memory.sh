@@ -69,8 +69,8 @@ printf '1' >"$work/reader/dontshow.txt"
 # For reference, the welcome window of the program with its reader linked in.
 linked=()
 if [ -x "$build/bench/DA1011-linked" ]; then
-  cp "$build/bench/DA1011-linked" "$work/welcome/"
-  linked=(--linked-welcome "$work/welcome/DA1011-linked")
+  cp "$build/bench/DA1011-linked" "$work/welcome/lib/"
+  linked=(--linked-welcome "$work/welcome/lib/DA1011-linked")
 fi
 
 # Both programs get the same, private, per-user folders.

@@ -9,9 +9,11 @@ class Application {
 public:
     static QString title();  // "DA1011"
 
-    // The folder that holds the executable, without a trailing separator except at the root.
+    // The application folder (DA1011, the book and the flag file), without a trailing
+    // separator except at the root: the folder of the executable unless named otherwise.
     static QString path();
-    // Tests run the windows against a folder of their own.
+    // The program names the folder above its own lib/ folder; tests run the windows against a
+    // folder of their own.
     static void setPathOverride(const QString& folder);
 
     // Ends the event loop with the given code; before the loop runs, exec() returns it at once.

@@ -38,12 +38,11 @@ QObject& loadPluginObject(const QString& baseName, const char* interfaceId)
         if (interfaceOf(plugin.metaData()) == wanted)
             return *plugin.instance();
 
-    // Only from the program's own lib/ folder, as its libraries: the application folder holds
-    // the book, and whoever hands it over may have put any file there. The metadata is read
-    // from the file without running any of its code, so a file that is not this program's
-    // plugin is refused before it is loaded.
-    QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/lib/")
-                         + baseName);
+    // Only from the program's own lib/ folder, where the executable runs from, as its
+    // libraries: the application folder holds the book, and whoever hands it over may have put
+    // any file there. The metadata is read from the file without running any of its code, so
+    // a file that is not this program's plugin is refused before it is loaded.
+    QPluginLoader loader(QCoreApplication::applicationDirPath() + QLatin1Char('/') + baseName);
     const QJsonObject metaData = loader.metaData();
     if (!metaData.isEmpty() && interfaceOf(metaData) != wanted)
         throw PlatformError(kErrInternal,

@@ -7,7 +7,8 @@ namespace platform {
 
 // Finds the plugin of the program that offers the interface with the given id: one linked
 // into the process, or else the file baseName (without suffix) in the program's library folder
-// lib/ of the application folder, which stays loaded for the rest of the run. Raises PlatformError
+// lib/ of the application folder (the executable's own), which stays loaded for the rest of
+// the run. Raises PlatformError
 // when there is none, with the loader's reason.
 QObject& loadPluginObject(const QString& baseName, const char* interfaceId);
 

@@ -16,7 +16,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QHideEvent>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QPrinter>
 #include <QScopedValueRollback>
@@ -66,19 +68,28 @@ void checkCommand(BrowserCommand command)
 // filter does not see: WebRTC reaches any host over UDP unless told to use a proxy only (and
 // there is none), and over TCP and TLS to any address or host name it is given. The engine
 // resolves no host name at all (the book's pages are files), so no connection of the engine
-// can find a host, and no name a page picks reaches the system's resolvers. Called before the
-// first view exists; later calls change nothing.
+// can find a host, and no name a page picks reaches the system's resolvers. The book plays no
+// protected media: without a path of its own (Qt's switch --widevine-path) the engine looks
+// for a content decryption module in Qt's plugin folder, else beside the executable, and in
+// other browsers' profiles, and loads the one it finds when a page asks for protected media;
+// a file inside /dev/null can never exist, so it finds none. Spelling dictionaries are looked
+// for beside the executable before Qt's folder; the engine is given Qt's folder alone. Called
+// before the first view exists; later calls change nothing.
 QWebEngineView* makeWebView(QWidget* parent)
 {
     static const bool prepared = [] {
         QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
         for (const QByteArray& flag :
              {QByteArrayLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp"),
-              QByteArrayLiteral("\"--host-resolver-rules=MAP * ~NOTFOUND\"")}) {
+              QByteArrayLiteral("\"--host-resolver-rules=MAP * ~NOTFOUND\""),
+              QByteArrayLiteral("--widevine-path=/dev/null/libwidevinecdm.so")}) {
             if (!flags.contains(flag))
                 flags = (flags + ' ' + flag).trimmed();
         }
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH",
+                QFile::encodeName(QLibraryInfo::path(QLibraryInfo::DataPath)
+                                  + QStringLiteral("/qtwebengine_dictionaries")));
         return true;
     }();
     Q_UNUSED(prepared);

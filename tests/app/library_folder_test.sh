@@ -31,9 +31,9 @@ while IFS= read -r -d '' file; do
       || fail "${file#"$app"/} looks for libraries in '$entry'"
   done
 done < <(find "$app" -type f -print0)
-[[ $binaries -ge 3 ]] || fail "only $binaries binaries in the application folder"
-[[ $(readelf -d "$app/DA1011" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p') == '$ORIGIN/lib' ]] \
-  || fail "DA1011's RUNPATH is not \$ORIGIN/lib"
+[[ $binaries -ge 4 ]] || fail "only $binaries binaries in the application folder"
+[[ $(readelf -d "$app/lib/DA1011" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p') == '$ORIGIN' ]] \
+  || fail "lib/DA1011's RUNPATH is not \$ORIGIN"
 
 # The fake library, named like the real one, and built now for this machine.
 marker=$work/fake-libcups-ran

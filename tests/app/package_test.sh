@@ -15,7 +15,7 @@ tar -xzf "$archive" -C "$work/unpacked"
 tops=$(ls "$work/unpacked")
 [[ $(echo "$tops" | wc -l) -eq 1 ]] || fail "the archive has more than one top folder: $tops"
 app="$work/unpacked/$tops"
-for file in DA1011 lib/DA1011-reader.so start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
+for file in DA1011 lib/DA1011 lib/DA1011-reader.so start.html "Quorvel 101.HTM" dontshow.txt DA1011.png DA1011.desktop; do
   [[ -e "$app/$file" ]] || fail "$file is missing from the package"
 done
 [[ ! -s "$app/dontshow.txt" ]] || fail "the packed flag file is not empty"

@@ -114,7 +114,8 @@ private slots:
     void theBuiltApplicationFolderHoldsWhatTheProgramNeeds()
     {
         const QDir app(QStringLiteral(DA1011_APP_DIR));
-        for (const char* name : {"DA1011", "dontshow.txt", "start.html", "Quorvel 101.HTM"})
+        for (const char* name :
+             {"DA1011", "dontshow.txt", "start.html", "Quorvel 101.HTM", "lib/DA1011"})
             QVERIFY2(app.exists(QString::fromLatin1(name)), name);
     }
 
