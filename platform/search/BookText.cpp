@@ -1,8 +1,8 @@
 #include "platform/search/BookText.h"
 
+#include <QByteArrayView>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringDecoder>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/encoding.h>
@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -23,11 +24,19 @@ constexpr qsizetype kBinaryScanBytes = qsizetype{64} * 1024;
 // A title is shown on one line of the list of matches.
 constexpr qsizetype kMaxTitleBytes = 300;
 
+// Set when the page being read on this thread lost text to a parser error, not just markup.
+thread_local bool textLost = false;
+
 void ignoreMessage(void*, const char*, ...)
 {
 }
-void ignoreError(void*, xmlErrorPtr)
+void noteError(void*, xmlErrorPtr error)
 {
+    // Broken markup is an error the parser mends; running out of memory (which is also how it
+    // reports a limit) and a character set it cannot go on decoding end the page there.
+    if (error->level == XML_ERR_FATAL || error->code == XML_ERR_NO_MEMORY
+        || error->code == XML_ERR_INTERNAL_ERROR)
+        textLost = true;
 }
 
 void prepareParser()
@@ -37,10 +46,11 @@ void prepareParser()
         return true;
     }();
     Q_UNUSED(ready);
-    // The parser's messages are its own matter: a broken page is read as far as it goes.
-    // These settings are per thread.
+    // The parser's messages are its own matter: a broken page is read as far as it goes, and
+    // only whether it went to the end is noted. These settings are per thread.
     xmlSetGenericErrorFunc(nullptr, ignoreMessage);
-    xmlSetStructuredErrorFunc(nullptr, ignoreError);
+    xmlSetStructuredErrorFunc(nullptr, noteError);
+    textLost = false;
 }
 
 bool hasUtf16Mark(const QByteArray& bytes)
@@ -82,14 +92,29 @@ constexpr std::array<char16_t, 32> kWindows1252High
 
 QByteArray windows1252ToUtf8(const QByteArray& bytes)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
+    // Straight to UTF-8: a page of 16 MiB would take 32 MiB more as UTF-16 on the way.
+    qsizetype size = 0;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        *out++ = (byte >= 0x80 && byte < 0xA0) ? QChar(kWindows1252High[byte - 0x80])
-                                               : QChar(char16_t(byte));
+        size += byte < 0x80 ? 1 : (byte < 0xA0 && kWindows1252High[byte - 0x80] >= 0x800) ? 3 : 2;
     }
-    return text.toUtf8();
+    QByteArray utf8(size, Qt::Uninitialized);
+    char* out = utf8.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        const char16_t unit = (byte >= 0x80 && byte < 0xA0) ? kWindows1252High[byte - 0x80] : byte;
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (unit >> 6));
+            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xE0 | (unit >> 12));
+            *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return utf8;
 }
 
 bool knowsEncoding(const QByteArray& name)
@@ -120,14 +145,12 @@ ParserInput parserInput(const QByteArray& html)
         return {bytes, declared};
     if (isWindows1252Name(declared))
         return {windows1252ToUtf8(bytes), "UTF-8"};
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
+    if (QByteArrayView(bytes).isValidUtf8())
         return {bytes, "UTF-8"};
     // A page that says UTF-8 and is not shows its bad bytes as replacement characters; one
     // that says nothing (or names a set nobody knows) is most likely Windows-1252.
     if (isUtf8Name(declared))
-        return {text.toUtf8(), "UTF-8"};
+        return {QString::fromUtf8(bytes).toUtf8(), "UTF-8"};
     return {windows1252ToUtf8(bytes), "UTF-8"};
 }
 
@@ -202,6 +225,7 @@ public:
     void endBlock() { break_ = true; }
     qsizetype size() const { return text_.size(); }
     const QByteArray& bytes() const { return text_; }
+    QByteArray take() { return std::exchange(text_, {}); }
 
 private:
     QByteArray text_;
@@ -242,12 +266,17 @@ PageText readPageText(const QByteArray& html, bool* isPage)
         return {};
     prepareParser();
     const ParserInput input = parserInput(html);
-    htmlDocPtr doc = htmlReadMemory(input.bytes.constData(), int(input.bytes.size()), nullptr,
-                                    input.encoding.constData(),
-                                    HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                        | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
-    if (!doc)
-        return {};
+    // Without XML_PARSE_HUGE the parser stops, silently, at the 256th nested element and
+    // drops a run of text longer than 10 MB; with it, a page within kMaxPageBytes is read whole.
+    htmlDocPtr doc = htmlReadMemory(
+        input.bytes.constData(), int(input.bytes.size()), nullptr, input.encoding.constData(),
+        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET
+            | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE);
+    if (!doc) {
+        PageText nothing;
+        nothing.whole = false;
+        return nothing;
+    }
 
     PageText page;
     TextCollector text;
@@ -315,7 +344,8 @@ PageText readPageText(const QByteArray& html, bool* isPage)
     }
     xmlFreeDoc(doc);
 
-    page.text = QString::fromUtf8(text.bytes());
+    page.whole = !textLost;
+    page.text = text.take();
     if (page.title.isEmpty())
         page.title = documentTitle.left(kMaxTitleBytes).simplified();
     return page;
