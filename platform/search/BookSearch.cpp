@@ -294,7 +294,7 @@ const IndexedPage& BookIndex::page(const QString& realPath)
     keptBytes_ += keptBytesOf(page);
     readOrder_.emplace_back(page.readAt, realPath);
     const quint64 readAt = page.readAt;
-    pages_.insert(realPath, std::move(page));
+    pages_.emplace(realPath, std::move(page));
     keepWithinCeiling(readAt);
     return *pages_.constFind(realPath);
 }
