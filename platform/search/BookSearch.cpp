@@ -274,7 +274,7 @@ const IndexedPage& BookIndex::page(const QString& realPath)
     QFile file;
     // Opened first, then read from what was opened: the check that led here was made on the
     // path, and the folder may have changed since.
-    if (size <= kMaxPageBytes && openFileInFolder(file, folder_, realPath)) {
+    if (info.isFile() && size <= kMaxPageBytes && openFileInFolder(file, folder_, realPath)) {
         // A file that grows while it is read is still read no further than the limit.
         const QByteArray bytes = file.read(kMaxPageBytes + 1);
         file.close();
