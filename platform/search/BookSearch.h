@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <utility>
-#include <vector>
 
 namespace platform {
 
@@ -45,8 +44,7 @@ struct SearchSummary {
     int matches = 0;
     int pages = 0;  // pages with a match
     int searched = 0;
-    int skipped
-        = 0;  // linked pages that could not be read, or not to the end (see BookIndex::search)
+    int skipped = 0;  // pages not read, or not to their end (see BookIndex::search)
     bool cancelled = false;
 };
 
