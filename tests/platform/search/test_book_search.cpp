@@ -323,7 +323,7 @@ private slots:
         QFETCH(QString, query);
         QTemporaryDir dir;
         write(dir.filePath("start.html"),
-              "<meta charset=" + charset + "><title>P</title><p>" + letter.repeated(1 << 20) + " x"
+              "<meta charset=" + charset + "><title>P</title><p>" + letter.repeated(1 << 18) + " x"
                   + letter);
         platform::BookIndex index(dir.path(), dir.filePath("start.html"), {});
         const Found found = searchIn(index, query);
