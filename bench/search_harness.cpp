@@ -5,7 +5,8 @@
 // Usage: search_harness FOLDER FIRST_QUERY LATER_QUERY [LATER_RUNS]
 // Prints "name value" lines: first_ms, first_results_ms, later_ms (median of the later runs),
 // later_first_results_ms, stall_ms (longest over all searches), matches, pages, kept_bytes,
-// text_bytes.
+// text_bytes, and the process's memory: rss_before_mib (before the first search),
+// rss_after_mib (after the last, with the pages' text kept) and peak_rss_mib.
 #include "platform/search/BookSearch.h"
 
 #include <QApplication>
@@ -14,8 +15,12 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -63,6 +68,21 @@ Run runOnce(platform::BookSearch& search, QListWidget& list, const QString& quer
     return run;
 }
 
+double residentMib()
+{
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double peakResidentMib()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -103,6 +123,7 @@ int main(int argc, char* argv[])
         tick.start();
         loop.exec();
     }
+    const double rssBefore = residentMib();
     const Run first = runOnce(search, list, QString::fromLocal8Bit(argv[2]));
     std::vector<double> later;
     std::vector<double> laterFirst;
@@ -116,10 +137,12 @@ int main(int argc, char* argv[])
     }
     std::printf("first_ms %.1f\nfirst_results_ms %.1f\nlater_ms %.1f\nlater_first_results_ms "
                 "%.1f\nstall_ms %.1f\nmatches %d\npages %d\nsearched %d\nskipped %d\n"
-                "kept_bytes %lld\ntext_bytes %lld\nidle_stall_ms %.1f\n",
+                "kept_bytes %lld\ntext_bytes %lld\nidle_stall_ms %.1f\nrss_before_mib %.1f\n"
+                "rss_after_mib %.1f\npeak_rss_mib %.1f\n",
                 first.totalMs, first.firstResultsMs, median(later), median(laterFirst), stall,
                 last.summary.matches, last.summary.pages, last.summary.searched,
                 last.summary.skipped, static_cast<long long>(search.index().keptTextBytes()),
-                static_cast<long long>(search.index().textBytes()), idleStall);
+                static_cast<long long>(search.index().textBytes()), idleStall, rssBefore,
+                residentMib(), peakResidentMib());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QFile;
 class QUrl;
 
 namespace platform {
@@ -24,5 +25,13 @@ bool isRealPathInFolder(const QString& canonicalFolder, const QString& realPath)
 
 // The same for a file: URL without a host; any other URL is not inside.
 bool isFileInsideFolder(const QString& canonicalFolder, const QUrl& url);
+
+// Opens for reading the regular file at a real path inside the canonical folder, so that what
+// is opened is what was checked even while the folder changes: the path is walked from the
+// folder one name at a time and no symbolic link is followed on the way, so a name swapped
+// for a link (or a folder on the way swapped for one) since the check is refused, not
+// followed; a named pipe, socket or device is refused without blocking. False, with the file
+// left closed, for anything else.
+bool openFileInFolder(QFile& file, const QString& canonicalFolder, const QString& realPath);
 
 }  // namespace platform

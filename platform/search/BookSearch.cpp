@@ -48,6 +48,10 @@ char32_t nextCharacter(const QByteArray& bytes, qsizetype& at)
 // The folded form of one character that is not ASCII.
 QByteArray foldCharacter(char32_t c)
 {
+    // A Hangul syllable stays whole: decomposed into its letters it would take three times
+    // its bytes in the index, and pages write syllables whole.
+    if (c >= 0xAC00 && c <= 0xD7A3)
+        return QString::fromUcs4(&c, 1).toUtf8();
     thread_local QHash<char32_t, QByteArray> folded;
     if (const auto found = folded.constFind(c); found != folded.constEnd())
         return *found;
@@ -64,8 +68,8 @@ QByteArray foldCharacter(char32_t c)
     return result;
 }
 
-// Folds UTF-8 text, noting where folded and original offsets part.
-QByteArray foldUtf8(const QByteArray& text, std::vector<std::pair<qint32, qint32>>* shifts)
+// Folds UTF-8 text, noting whether folded and original offsets ever part.
+QByteArray foldUtf8(const QByteArray& text, bool* sameOffsets)
 {
     QByteArray folded;
     folded.reserve(text.size());
@@ -80,33 +84,69 @@ QByteArray foldUtf8(const QByteArray& text, std::vector<std::pair<qint32, qint32
         const qsizetype start = at;
         const QByteArray part = foldCharacter(nextCharacter(text, at));
         folded.append(part);
-        if (shifts && part.size() != at - start)
-            shifts->emplace_back(qint32(folded.size()), qint32(at));
+        if (sameOffsets && part.size() != at - start)
+            *sameOffsets = false;
     }
     return folded;
 }
 
-qsizetype originalOffset(const IndexedPage& page, qsizetype folded, bool end)
-{
-    const auto after
-        = std::upper_bound(page.shifts.begin(), page.shifts.end(), folded,
-                           [](qsizetype value, const std::pair<qint32, qint32>& shift) {
-                               return value < shift.first;
-                           });
-    qsizetype offset = folded;
-    if (after != page.shifts.begin()) {
-        const auto& shift = *(after - 1);
-        offset = shift.second + (folded - shift.first);
+// Maps offsets in a page's folded text to offsets in its text, walking both side by side
+// from where it last stopped: a page's matches are mapped in order, so a search walks a page
+// at most once. Keeping a map instead would cost more than the text for some pages (one entry
+// per accented letter).
+class OffsetMap {
+public:
+    explicit OffsetMap(const IndexedPage& page) : page_(page) { }
+
+    // The start, in the text, of the character whose folded form holds the folded offset.
+    qsizetype start(qsizetype folded)
+    {
+        if (page_.sameOffsets)
+            return folded;
+        while (text_ < page_.text.size()) {
+            qsizetype next = text_;
+            const qsizetype length = foldedLength(next);
+            if (folded_ + length > folded)
+                break;
+            folded_ += length;
+            text_ = next;
+        }
+        return text_;
     }
-    offset = std::clamp<qsizetype>(offset, 0, page.text.size());
-    // Inside a character: to its start, or past its end.
-    const auto continuation = [&page](qsizetype at) {
-        return at < page.text.size() && (static_cast<unsigned char>(page.text[at]) & 0xC0) == 0x80;
-    };
-    while (continuation(offset))
-        offset += end ? 1 : -1;
-    return offset;
-}
+
+    // The end, in the text, of the character whose folded form ends at the folded offset,
+    // with the marks that follow it (they fold to nothing).
+    qsizetype end(qsizetype folded)
+    {
+        if (page_.sameOffsets)
+            return folded;
+        while (text_ < page_.text.size()) {
+            qsizetype next = text_;
+            const qsizetype length = foldedLength(next);
+            if (folded_ >= folded && length > 0)
+                break;
+            folded_ += length;
+            text_ = next;
+        }
+        return text_;
+    }
+
+private:
+    // The length of the folded form of the character at `at`, which it moves past, as
+    // foldUtf8 folds it.
+    qsizetype foldedLength(qsizetype& at) const
+    {
+        if (static_cast<unsigned char>(page_.text[at]) < 0x80) {
+            ++at;
+            return 1;
+        }
+        return foldCharacter(nextCharacter(page_.text, at)).size();
+    }
+
+    const IndexedPage& page_;
+    qsizetype text_ = 0;
+    qsizetype folded_ = 0;
+};
 
 BookMatch contextOf(const IndexedPage& page, qsizetype start, qsizetype end, int occurrence)
 {
@@ -185,14 +225,35 @@ QByteArray foldForSearch(const QString& text)
     return foldUtf8(text.simplified().toUtf8(), nullptr);
 }
 
-BookIndex::BookIndex(const QString& folder, const QString& startPage, const QStringList& leftOut)
-    : folder_(canonicalFolder(folder)), startPage_(QDir::cleanPath(startPage))
+BookIndex::BookIndex(const QString& folder, const QString& startPage, const QStringList& leftOut,
+                     qint64 maxKeptBytes)
+    : folder_(canonicalFolder(folder)),
+      startPage_(QDir::cleanPath(startPage)),
+      maxKeptBytes_(maxKeptBytes)
 {
     for (const QString& path : leftOut) {
         const QString real = QFileInfo(path).canonicalFilePath();
         leftOut_.append(real.isEmpty() ? QDir::cleanPath(path) : real);
     }
 }
+
+namespace {
+
+qint64 textBytesOf(const IndexedPage& page)
+{
+    return page.text.capacity() + page.folded.capacity();
+}
+
+// All a page holds, for the ceiling: a page of nothing but links holds more in them.
+qint64 keptBytesOf(const IndexedPage& page)
+{
+    qint64 bytes = textBytesOf(page) + page.title.capacity() * qint64(sizeof(QChar));
+    for (const QString& link : page.links)
+        bytes += link.capacity() * qint64(sizeof(QChar));
+    return bytes;
+}
+
+}  // namespace
 
 const IndexedPage& BookIndex::page(const QString& realPath)
 {
@@ -202,27 +263,63 @@ const IndexedPage& BookIndex::page(const QString& realPath)
     auto found = pages_.find(realPath);
     if (found != pages_.end() && found->size == size && found->modified == modified)
         return *found;
+    if (found != pages_.end()) {
+        keptBytes_ -= keptBytesOf(*found);
+        pages_.erase(found);
+    }
     IndexedPage page;
     page.size = size;
     page.modified = modified;
-    QFile file(realPath);
-    if (info.isFile() && size <= kMaxPageBytes && file.open(QIODevice::ReadOnly)) {
+    page.readAt = ++reads_;
+    QFile file;
+    // Opened first, then read from what was opened: the check that led here was made on the
+    // path, and the folder may have changed since.
+    if (info.isFile() && size <= kMaxPageBytes && openFileInFolder(file, folder_, realPath)) {
         // A file that grows while it is read is still read no further than the limit.
         const QByteArray bytes = file.read(kMaxPageBytes + 1);
+        file.close();
         bool isPage = false;
-        const PageText text = readPageText(bytes, &isPage);
+        PageText text = readPageText(bytes, &isPage);
         if (isPage) {
             page.readable = true;
+            page.whole = text.whole;
             page.title = text.title.isEmpty() ? info.fileName() : text.title;
-            page.text = text.text.toUtf8();
-            page.text.squeeze();  // the text is kept for the program's life
-            page.folded = foldUtf8(page.text, &page.shifts);
+            page.text = std::move(text.text);
+            page.text.squeeze();  // the text is kept
+            page.folded = foldUtf8(page.text, &page.sameOffsets);
             page.folded.squeeze();
-            page.shifts.shrink_to_fit();
             page.links = pageLinks(realPath, text.links);
         }
     }
-    return *pages_.insert(realPath, page);
+    keptBytes_ += keptBytesOf(page);
+    readOrder_.emplace_back(page.readAt, realPath);
+    const quint64 readAt = page.readAt;
+    pages_.emplace(realPath, std::move(page));
+    keepWithinCeiling(readAt);
+    return *pages_.constFind(realPath);
+}
+
+void BookIndex::keepWithinCeiling(quint64 newest)
+{
+    // Oldest first; the page just read stays even when it alone is above the ceiling, as it
+    // is being searched. Entries of pages read again since then are only dropped.
+    const auto isStale = [this](const std::pair<quint64, QString>& entry) {
+        const auto found = pages_.constFind(entry.second);
+        return found == pages_.cend() || found->readAt != entry.first;
+    };
+    while (!readOrder_.empty() && readOrder_.front().first != newest) {
+        if (!isStale(readOrder_.front())) {
+            if (keptBytes_ <= maxKeptBytes_)
+                break;
+            const auto found = pages_.find(readOrder_.front().second);
+            keptBytes_ -= keptBytesOf(*found);
+            pages_.erase(found);
+        }
+        readOrder_.pop_front();
+    }
+    if (readOrder_.size() > 2 * size_t(pages_.size()) + 16)
+        readOrder_.erase(std::remove_if(readOrder_.begin(), readOrder_.end(), isStale),
+                         readOrder_.end());
 }
 
 SearchSummary BookIndex::search(const QString& query, int maxListed,
@@ -265,9 +362,12 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
             ++summary.skipped;
             continue;
         }
+        if (!page.whole)
+            ++summary.skipped;
         ++summary.searched;
         PageMatches matches;
         matches.order = order++;
+        OffsetMap offsets(page);
         const auto* const begin = page.folded.begin();
         for (const auto* at = begin; at != page.folded.end();) {
             const auto [from, to] = searcher(at, page.folded.end());
@@ -276,9 +376,9 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
             ++matches.count;
             if (listed < maxListed) {
                 ++listed;
-                matches.matches.append(contextOf(page, originalOffset(page, from - begin, false),
-                                                 originalOffset(page, to - begin, true),
-                                                 matches.count));
+                const qsizetype start = offsets.start(from - begin);
+                const qsizetype end = offsets.end(to - begin);
+                matches.matches.append(contextOf(page, start, end, matches.count));
             }
             at = to;
         }
@@ -303,8 +403,7 @@ qint64 BookIndex::keptTextBytes() const
     const QMutexLocker lock(&mutex_);
     qint64 bytes = 0;
     for (const IndexedPage& page : pages_)
-        bytes += page.text.capacity() + page.folded.capacity()
-            + qint64(page.shifts.capacity() * sizeof(page.shifts[0]));
+        bytes += textBytesOf(page);
     return bytes;
 }
 

@@ -11,10 +11,10 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <utility>
-#include <vector>
 
 namespace platform {
 
@@ -44,7 +44,7 @@ struct SearchSummary {
     int matches = 0;
     int pages = 0;  // pages with a match
     int searched = 0;
-    int skipped = 0;  // linked pages that could not be read (see BookIndex::search)
+    int skipped = 0;  // pages not read, or not to their end (see BookIndex::search)
     bool cancelled = false;
 };
 
@@ -53,45 +53,62 @@ struct IndexedPage {
     qint64 size = -1;
     QDateTime modified;
     bool readable = false;
+    bool whole = false;  // read to its end (see PageText::whole)
     QString title;
     QByteArray text;  // UTF-8, blocks on lines of their own
     QByteArray folded;  // foldForSearch(text)
-    // (offset in folded, offset in text) after each character whose folded form is not as
-    // long as it is; between two of them the offsets move together.
-    std::vector<std::pair<qint32, qint32>> shifts;
+    // Whether every character folds to as many bytes as it has, so that an offset in folded
+    // is the same offset in text; where not, the two are walked side by side to map a match.
+    bool sameOffsets = true;
     QStringList links;  // the pages it links to, as cleaned absolute paths, each once
+    quint64 readAt = 0;  // when it was read, in the index's count of pages read
 };
+
+// The most the index keeps of its pages (text, folded text, links) over all pages: 128 MiB,
+// about what a page of the largest size read (kMaxPageBytes) may take, and many times the
+// text of the sample book. Beyond it the pages read longest ago are dropped, and read again
+// when next searched.
+constexpr qint64 kMaxKeptTextBytes = qint64(128) << 20;
 
 // The pages of a book a reader reaches: the start page, then the pages its links lead to in
 // link order, then theirs (breadth first), each page once. Only files ending in .html, .htm
 // or .xhtml inside the folder count (the folder's confinement is the web view's, symbolic
-// links followed); the pages left out are not read and not followed. A page's text is read
-// when first searched and kept; a page whose size or time changed is read again.
+// links followed); the pages left out are not read and not followed. A page is opened at the
+// real path that was checked, following no link on the way, so a folder changed meanwhile
+// cannot lead it outside. A page's text is read when first searched and kept, up to
+// maxKeptBytes over all pages; a page whose size or time changed is read again.
 class BookIndex {
 public:
-    BookIndex(const QString& folder, const QString& startPage, const QStringList& leftOut);
+    BookIndex(const QString& folder, const QString& startPage, const QStringList& leftOut,
+              qint64 maxKeptBytes = kMaxKeptTextBytes);
 
     // Searches every page in reading order and hands on each page with a match as soon as it
     // is done; onPage returning false stops the search (the summary says it was cancelled).
     // At most maxListed matches over all pages carry a context line. Pages that are missing,
     // unreadable, larger than kMaxPageBytes, not text, or outside the folder are skipped and
-    // counted.
+    // counted; so is a page the parser could not read to its end, whose text up to there is
+    // searched all the same.
     SearchSummary search(const QString& query, int maxListed,
                          const std::function<bool(PageMatches&&)>& onPage);
 
-    // Bytes held for the pages' text (text, folded text and their offsets), and the size of
-    // the pages' text itself (UTF-8).
+    // Bytes held for the pages' text (text and folded text), and the size of the pages' text
+    // itself (UTF-8).
     qint64 keptTextBytes() const;
     qint64 textBytes() const;
 
 private:
     const IndexedPage& page(const QString& realPath);
+    void keepWithinCeiling(quint64 newest);
 
     QString folder_;
     QString startPage_;
     QStringList leftOut_;
+    qint64 maxKeptBytes_;
     mutable QMutex mutex_;
     QHash<QString, IndexedPage> pages_;
+    qint64 keptBytes_ = 0;
+    quint64 reads_ = 0;
+    std::deque<std::pair<quint64, QString>> readOrder_;  // (readAt, path), oldest first
 };
 
 // Runs a BookIndex's searches on a worker thread, one at a time, a new one cancelling the

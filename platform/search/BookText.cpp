@@ -1,8 +1,8 @@
 #include "platform/search/BookText.h"
 
+#include <QByteArrayView>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringDecoder>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/encoding.h>
@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -23,11 +24,19 @@ constexpr qsizetype kBinaryScanBytes = qsizetype{64} * 1024;
 // A title is shown on one line of the list of matches.
 constexpr qsizetype kMaxTitleBytes = 300;
 
+// Set when the page being read on this thread lost text to a parser error, not just markup.
+thread_local bool textLost = false;
+
 void ignoreMessage(void*, const char*, ...)
 {
 }
-void ignoreError(void*, xmlErrorPtr)
+void noteError(void*, xmlErrorPtr error)
 {
+    // Broken markup is an error the parser mends; running out of memory (which is also how it
+    // reports a limit) and a character set it cannot go on decoding end the page there.
+    if (error->level == XML_ERR_FATAL || error->code == XML_ERR_NO_MEMORY
+        || error->code == XML_ERR_INTERNAL_ERROR)
+        textLost = true;
 }
 
 void prepareParser()
@@ -37,10 +46,11 @@ void prepareParser()
         return true;
     }();
     Q_UNUSED(ready);
-    // The parser's messages are its own matter: a broken page is read as far as it goes.
-    // These settings are per thread.
+    // The parser's messages are its own matter: a broken page is read as far as it goes, and
+    // only whether it went to the end is noted. These settings are per thread.
     xmlSetGenericErrorFunc(nullptr, ignoreMessage);
-    xmlSetStructuredErrorFunc(nullptr, ignoreError);
+    xmlSetStructuredErrorFunc(nullptr, noteError);
+    textLost = false;
 }
 
 bool hasUtf16Mark(const QByteArray& bytes)
@@ -82,14 +92,29 @@ constexpr std::array<char16_t, 32> kWindows1252High
 
 QByteArray windows1252ToUtf8(const QByteArray& bytes)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
+    // Straight to UTF-8: a page of 16 MiB would take 32 MiB more as UTF-16 on the way.
+    qsizetype size = 0;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        *out++ = (byte >= 0x80 && byte < 0xA0) ? QChar(kWindows1252High[byte - 0x80])
-                                               : QChar(char16_t(byte));
+        size += byte < 0x80 ? 1 : (byte < 0xA0 && kWindows1252High[byte - 0x80] >= 0x800) ? 3 : 2;
     }
-    return text.toUtf8();
+    QByteArray utf8(size, Qt::Uninitialized);
+    char* out = utf8.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        const char16_t unit = (byte >= 0x80 && byte < 0xA0) ? kWindows1252High[byte - 0x80] : byte;
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (unit >> 6));
+            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xE0 | (unit >> 12));
+            *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return utf8;
 }
 
 bool knowsEncoding(const QByteArray& name)
@@ -120,34 +145,41 @@ ParserInput parserInput(const QByteArray& html)
         return {bytes, declared};
     if (isWindows1252Name(declared))
         return {windows1252ToUtf8(bytes), "UTF-8"};
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
+    if (QByteArrayView(bytes).isValidUtf8())
         return {bytes, "UTF-8"};
     // A page that says UTF-8 and is not shows its bad bytes as replacement characters; one
     // that says nothing (or names a set nobody knows) is most likely Windows-1252.
     if (isUtf8Name(declared))
-        return {text.toUtf8(), "UTF-8"};
+        return {QString::fromUtf8(bytes).toUtf8(), "UTF-8"};
     return {windows1252ToUtf8(bytes), "UTF-8"};
 }
 
-bool nameIs(const xmlNode* node, const char* name)
+bool nameIs(const xmlChar* name, const char* wanted)
 {
-    return std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+    return std::strcmp(reinterpret_cast<const char*>(name), wanted) == 0;
 }
 
-bool isLeftOut(const xmlNode* node)
+// The value of an attribute in the parser's list of name and value pairs, or null.
+const xmlChar* attribute(const xmlChar** attributes, const char* name)
+{
+    for (const xmlChar** at = attributes; at && *at; at += 2)
+        if (nameIs(*at, name))
+            return at[1] ? at[1] : BAD_CAST "";
+    return nullptr;
+}
+
+bool isLeftOut(const xmlChar* name, const xmlChar** attributes)
 {
     static const char* const kLeftOut[]
         = {"script", "style", "noscript", "template", "head", "title", "iframe", "object"};
-    for (const char* name : kLeftOut)
-        if (nameIs(node, name))
+    for (const char* leftOut : kLeftOut)
+        if (nameIs(name, leftOut))
             return true;
     // Not shown at all, so not found in the page either.
-    return xmlHasProp(node, BAD_CAST "hidden") != nullptr;
+    return attribute(attributes, "hidden") != nullptr;
 }
 
-bool isBlock(const xmlNode* node)
+bool isBlock(const xmlChar* name)
 {
     static const QSet<QByteArray> kBlocks = {
         "address",    "article", "aside",  "blockquote", "body",     "br",    "caption", "center",
@@ -158,25 +190,25 @@ bool isBlock(const xmlNode* node)
         "summary",    "table",   "tbody",  "td",         "textarea", "tfoot", "th",      "thead",
         "tr",         "ul"};
     return kBlocks.contains(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(node->name),
-                                qsizetype(std::strlen(reinterpret_cast<const char*>(node->name)))));
+        QByteArray::fromRawData(reinterpret_cast<const char*>(name),
+                                qsizetype(std::strlen(reinterpret_cast<const char*>(name)))));
 }
 
 // Gathers text with white space collapsed and blocks on lines of their own.
 class TextCollector {
 public:
-    void add(const xmlChar* content)
+    // The parser hands on whole characters.
+    void add(const xmlChar* content, int length)
     {
-        if (!content)
-            return;
-        for (const xmlChar* at = content; *at; ++at) {
+        const xmlChar* const end = content + length;
+        for (const xmlChar* at = content; at < end; ++at) {
             const auto c = static_cast<unsigned char>(*at);
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
                 space_ = true;
                 continue;
             }
             // A no-break space reads, and is found, as a space.
-            if (c == 0xC2 && at[1] == 0xA0) {
+            if (c == 0xC2 && end - at >= 2 && at[1] == 0xA0) {
                 space_ = true;
                 ++at;
                 continue;
@@ -184,7 +216,7 @@ public:
             // A zero-width no-break space (a byte-order mark inside the text) shows nothing
             // and must not part a word; kept, it would also be taken for a mark when the text
             // is read back as UTF-8, leaving the space after it at the start.
-            if (c == 0xEF && at[1] == 0xBB && at[2] == 0xBF) {
+            if (c == 0xEF && end - at >= 3 && at[1] == 0xBB && at[2] == 0xBF) {
                 at += 2;
                 continue;
             }
@@ -199,9 +231,13 @@ public:
             text_.append(static_cast<char>(c));
         }
     }
+    // The text is seldom longer than the page as the parser reads it (never, in UTF-8):
+    // reserving that once spares the copies of growing a long text step by step.
+    void reserve(qsizetype bytes) { text_.reserve(bytes); }
     void endBlock() { break_ = true; }
     qsizetype size() const { return text_.size(); }
     const QByteArray& bytes() const { return text_; }
+    QByteArray take() { return std::exchange(text_, {}); }
 
 private:
     QByteArray text_;
@@ -209,22 +245,101 @@ private:
     bool break_ = false;
 };
 
-QString textOf(const xmlNode* element)
-{
-    TextCollector text;
-    const xmlNode* node = element->children;
-    while (node) {
-        if (node->type == XML_TEXT_NODE)
-            text.add(node->content);
-        if (node->type == XML_ELEMENT_NODE && node->children) {
-            node = node->children;
-            continue;
+// Gathers a page's text from the parser's account of it as it reads (no document is built:
+// a page of many or deeply nested elements would take many times its size as a tree).
+class PageReader {
+public:
+    explicit PageReader(qsizetype pageBytes) { text_.reserve(pageBytes); }
+
+    void start(const xmlChar* name, const xmlChar** attributes)
+    {
+        ++depth_;
+        if (leftOutFrom_ > 0) {
+            // A <title> inside <head> is the document's title.
+            if (leftOutIsHead_ && depth_ == leftOutFrom_ + 1 && nameIs(name, "title"))
+                startTitle();
+            return;
         }
-        while (node && node != element && !node->next)
-            node = node->parent;
-        node = (node && node != element) ? node->next : nullptr;
+        if (isLeftOut(name, attributes)) {
+            leftOutFrom_ = depth_;
+            leftOutIsHead_ = nameIs(name, "head");
+            if (nameIs(name, "title"))
+                startTitle();
+            return;
+        }
+        if (isBlock(name))
+            text_.endBlock();
+        if (!headingDone_ && headingFrom_ == 0 && nameIs(name, "h1")) {
+            headingFrom_ = depth_;
+            headingStart_ = text_.size();
+        }
+        if (nameIs(name, "a") || nameIs(name, "area"))
+            if (const xmlChar* href = attribute(attributes, "href"))
+                page_.links.append(QString::fromUtf8(reinterpret_cast<const char*>(href)));
     }
-    return QString::fromUtf8(text.bytes());
+
+    void end(const xmlChar* name)
+    {
+        const int depth = depth_--;
+        if (depth == titleFrom_) {
+            titleFrom_ = 0;
+            titleDone_ = true;
+        }
+        if (leftOutFrom_ > 0) {
+            if (depth == leftOutFrom_)
+                leftOutFrom_ = 0;
+            return;
+        }
+        if (isBlock(name))
+            text_.endBlock();
+        if (depth == headingFrom_) {
+            page_.title
+                = QString::fromUtf8(text_.bytes().mid(headingStart_, kMaxTitleBytes)).simplified();
+            headingFrom_ = 0;
+            headingDone_ = true;
+        }
+    }
+
+    void characters(const xmlChar* content, int length)
+    {
+        if (titleFrom_ > 0)
+            title_.add(content, length);
+        if (leftOutFrom_ == 0)
+            text_.add(content, length);
+    }
+
+    PageText take(bool whole)
+    {
+        page_.whole = whole;
+        page_.text = text_.take();
+        if (page_.title.isEmpty())
+            page_.title = QString::fromUtf8(title_.bytes().left(kMaxTitleBytes)).simplified();
+        return std::move(page_);
+    }
+
+private:
+    void startTitle()
+    {
+        if (!titleDone_ && titleFrom_ == 0)
+            titleFrom_ = depth_;
+    }
+
+    PageText page_;
+    TextCollector text_;
+    TextCollector title_;  // the document's <title>
+    int depth_ = 0;
+    int leftOutFrom_ = 0;  // the depth of the element whose content is left out, or 0
+    bool leftOutIsHead_ = false;
+    int titleFrom_ = 0;
+    bool titleDone_ = false;
+    int headingFrom_ = 0;
+    qsizetype headingStart_ = -1;
+    bool headingDone_ = false;
+};
+
+PageReader& readerOf(void* context)
+{
+    return *static_cast<PageReader*>(static_cast<htmlParserCtxtPtr>(context)->_private);
 }
 
 }  // namespace
@@ -242,83 +357,35 @@ PageText readPageText(const QByteArray& html, bool* isPage)
         return {};
     prepareParser();
     const ParserInput input = parserInput(html);
-    htmlDocPtr doc = htmlReadMemory(input.bytes.constData(), int(input.bytes.size()), nullptr,
-                                    input.encoding.constData(),
-                                    HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                        | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
-    if (!doc)
-        return {};
-
-    PageText page;
-    TextCollector text;
-    QString documentTitle;
-    qsizetype headingStart = -1;
-    const xmlNode* heading = nullptr;
-    bool headingDone = false;
-    const auto enter = [&](const xmlNode* node) {
-        if (isBlock(node))
-            text.endBlock();
-        if (!headingDone && !heading && nameIs(node, "h1")) {
-            heading = node;
-            headingStart = text.size();
-        }
-        if (nameIs(node, "a") || nameIs(node, "area")) {
-            if (xmlChar* href = xmlGetProp(node, BAD_CAST "href")) {
-                page.links.append(QString::fromUtf8(reinterpret_cast<const char*>(href)));
-                xmlFree(href);
-            }
-        }
-    };
-    const auto leave = [&](const xmlNode* node) {
-        if (isBlock(node))
-            text.endBlock();
-        if (node == heading) {
-            page.title
-                = QString::fromUtf8(text.bytes().mid(headingStart, kMaxTitleBytes)).simplified();
-            heading = nullptr;
-            headingDone = true;
-        }
-    };
-
-    // Walked without recursion: a page may nest its elements as deep as it likes.
-    xmlNode* node = doc->children;
-    while (node) {
-        bool entered = false;
-        if (node->type == XML_ELEMENT_NODE) {
-            if (!isLeftOut(node)) {
-                enter(node);
-                entered = true;
-            } else if (documentTitle.isEmpty() && nameIs(node, "title")) {
-                documentTitle = textOf(node);
-            } else if (nameIs(node, "head")) {
-                for (const xmlNode* child = node->children; child; child = child->next)
-                    if (child->type == XML_ELEMENT_NODE && nameIs(child, "title")
-                        && documentTitle.isEmpty())
-                        documentTitle = textOf(child);
-            }
-        } else if (node->type == XML_TEXT_NODE) {
-            text.add(node->content);
-        }
-        if (entered && node->children) {
-            node = node->children;
-            continue;
-        }
-        if (entered)
-            leave(node);
-        while (node && !node->next) {
-            node = node->parent;
-            if (node && node->type == XML_ELEMENT_NODE)
-                leave(node);
-        }
-        if (node)
-            node = node->next;
+    PageReader reader(input.bytes.size());
+    htmlParserCtxtPtr parser = htmlNewParserCtxt();
+    if (!parser) {
+        PageText nothing;
+        nothing.whole = false;
+        return nothing;
     }
-    xmlFreeDoc(doc);
-
-    page.text = QString::fromUtf8(text.bytes());
-    if (page.title.isEmpty())
-        page.title = documentTitle.left(kMaxTitleBytes).simplified();
-    return page;
+    // Only the parser's account of the page is wanted: no document, and its messages go to
+    // noteError.
+    htmlSAXHandler handlers = {};
+    handlers.startElement = [](void* context, const xmlChar* name, const xmlChar** attributes) {
+        readerOf(context).start(name, attributes);
+    };
+    handlers.endElement = [](void* context, const xmlChar* name) { readerOf(context).end(name); };
+    handlers.characters = [](void* context, const xmlChar* content, int length) {
+        readerOf(context).characters(content, length);
+    };
+    *parser->sax = handlers;
+    parser->_private = &reader;
+    // Without XML_PARSE_HUGE the parser would drop a run of text longer than 10 MB.
+    htmlDocPtr doc
+        = htmlCtxtReadMemory(parser, input.bytes.constData(), int(input.bytes.size()), nullptr,
+                             input.encoding.constData(),
+                             HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
+                                 | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE);
+    if (doc)
+        xmlFreeDoc(doc);
+    htmlFreeParserCtxt(parser);
+    return reader.take(!textLost);
 }
 
 }  // namespace platform

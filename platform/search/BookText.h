@@ -14,8 +14,12 @@ namespace platform {
 // of its own, so words split across inline tags ("Quor<b>vel</b>") stay one word.
 struct PageText {
     QString title;  // the first heading of the page, else its <title>
-    QString text;  // the visible text, blocks separated by '\n'
+    QByteArray text;  // the visible text as UTF-8, blocks separated by '\n'
     QStringList links;  // the href of every link and image-map area, in document order
+    // False when the parser had to stop before the end of the page (it ran out of memory, or
+    // a declared character set did not fit the bytes): then text and links hold what came
+    // before that point.
+    bool whole = true;
 };
 
 // Pages larger than this are not read at all (16 MiB: a hundred times the longest page of

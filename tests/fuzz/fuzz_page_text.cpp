@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const platform::PageText page = platform::readPageText(bytes, &isPage);
     if (!isPage && (!page.text.isEmpty() || !page.links.isEmpty()))
         std::abort();
-    if (page.text.contains(QLatin1Char('\r')) || page.text.contains(QLatin1Char('\t'))
-        || page.text.contains(QLatin1String("  ")) || page.text.contains(QLatin1String("\n\n"))
-        || page.text.startsWith(QLatin1Char(' ')) || page.text.startsWith(QLatin1Char('\n')))
+    if (page.text.contains('\r') || page.text.contains('\t') || page.text.contains("  ")
+        || page.text.contains("\n\n") || page.text.startsWith(' ') || page.text.startsWith('\n')
+        || !QByteArrayView(page.text).isValidUtf8())
         std::abort();
     return 0;
 }

@@ -108,7 +108,7 @@ private slots:
         QFETCH(QString, title);
         bool isPage = false;
         const platform::PageText page = platform::readPageText(html, &isPage);
-        QCOMPARE(page.text, text);
+        QCOMPARE(QString::fromUtf8(page.text), text);
         QCOMPARE(page.title, title);
         QCOMPARE(isPage, !text.isEmpty());
     }
@@ -138,6 +138,9 @@ private slots:
             << QStringList{QString::fromUtf8("P: …six seven eight nine ten eleven twelve [knot] "
                                              "thirteen fourteen fifteen sixteen seventeen "
                                              "eighteen nineteen twenty…")};
+        QTest::newRow("decomposed accent kept with its letter")
+            << QByteArray("<p>Un Cafe\xCC\x81 noir") << "cafe"
+            << QStringList{QString::fromUtf8("P: Un [Cafe\u0301] noir")};
         QTest::newRow("only marks: nothing")
             << QByteArray("<p>x") << QString::fromUtf8("\u0301") << QStringList{};
     }
@@ -224,6 +227,134 @@ private slots:
         // big, junk, the link out, the way out, /etc and the 50 missing pages.
         QCOMPARE(found.summary.skipped, 55);
         QVERIFY(!found.summary.cancelled);
+    }
+
+    // The links of a page are checked as it is searched, and the pages they lead to are read
+    // later: here the book changes in between, as a hostile folder may at any moment.
+    void aPageSwappedForALinkAfterItsCheckIsNotRead_data()
+    {
+        QTest::addColumn<QString>("swapped");
+        QTest::newRow("the page") << "race.html";
+        QTest::newRow("a folder on its way") << "sub";
+    }
+    void aPageSwappedForALinkAfterItsCheckIsNotRead()
+    {
+        QFETCH(QString, swapped);
+        QTemporaryDir outside;
+        QTemporaryDir dir;
+        for (const QTemporaryDir* folder : {&outside, &dir})
+            QVERIFY(QDir(folder->path()).mkdir("sub"));
+        write(outside.filePath("race.html"), "<p>secret knot");
+        write(outside.filePath("sub/race.html"), "<p>secret knot");
+        write(dir.filePath("start.html"),
+              "<p>knot<a href='race.html'></a><a href='sub/race.html'></a>");
+        write(dir.filePath("race.html"), "<p>plain");
+        write(dir.filePath("sub/race.html"), "<p>plain");
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"), {});
+        bool linked = false;
+        QStringList pages;
+        const platform::SearchSummary summary
+            = index.search("knot", 1000, [&](platform::PageMatches&& page) {
+                  pages << page.path;
+                  linked = linked
+                      || (QDir(dir.path()).rename(swapped, swapped + ".old")
+                          && QFile::link(outside.filePath(swapped), dir.filePath(swapped)));
+                  return true;
+              });
+        QVERIFY(linked);
+        QCOMPARE(pages, QStringList{QFileInfo(dir.filePath("start.html")).canonicalFilePath()});
+        QCOMPARE(summary.skipped, 1);
+    }
+
+    // Each page links to b.html at its end; what stands before that must not hide it.
+    void aPageIsReadWholeOrCountedAsNotRead_data()
+    {
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<int>("skipped");
+        QTest::newRow("300 nested elements") << QByteArray("<div>").repeated(300) + "<p>knot"
+                                             << QStringList{"start.html", "b.html"} << 0;
+        QTest::newRow("one word of 16 MB")
+            << "<p>knot" + QByteArray(16'000'000, 'a') << QStringList{"start.html", "b.html"} << 0;
+        QTest::newRow("Shift_JIS with a byte that is not")
+            << QByteArray("<meta charset=shift_jis><p>knot \xFF\xFE\xFF")
+            << QStringList{"start.html"} << 1;
+    }
+    void aPageIsReadWholeOrCountedAsNotRead()
+    {
+        QFETCH(QByteArray, start);
+        QFETCH(QStringList, pages);
+        QFETCH(int, skipped);
+        QTemporaryDir dir;
+        write(dir.filePath("start.html"), start + " <a href='b.html'>knot</a> knot");
+        write(dir.filePath("b.html"), "<p>knot");
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"), {});
+        const Found found = searchIn(index, "knot");
+        QCOMPARE(found.pages, pages);
+        QCOMPARE(found.summary.skipped, skipped);
+    }
+
+    // What is kept of a page is its text, its folded text and nothing that grows with either.
+    void keptTextIsAtMostThreeTimesTheText_data()
+    {
+        QTest::addColumn<QByteArray>("charset");
+        QTest::addColumn<QByteArray>("letter");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("windows-1252 é")
+            << QByteArray("windows-1252") << QByteArray("\xE9") << QString::fromUtf8("é") << "xE";
+        QTest::newRow("windows-1252 €") << QByteArray("windows-1252") << QByteArray("\x80")
+                                        << QString::fromUtf8("€") << QString::fromUtf8("x€");
+        QTest::newRow("UTF-8 É") << QByteArray("utf-8") << QByteArray("\xC3\x89")
+                                 << QString::fromUtf8("É") << "xe";
+        QTest::newRow("UTF-8 Bengali ো, folded twice as long")
+            << QByteArray("utf-8") << QByteArray("\xE0\xA7\x8B") << QString::fromUtf8("\u09CB")
+            << QString::fromUtf8("x\u09C7\u09BE");
+        QTest::newRow("KOI8-R Ё") << QByteArray("koi8-r") << QByteArray("\xB3")
+                                  << QString::fromUtf8("Ё") << QString::fromUtf8("xе");
+        QTest::newRow("EUC-KR 한") << QByteArray("euc-kr") << QByteArray("\xC7\xD1")
+                                   << QString::fromUtf8("한") << QString::fromUtf8("x한");
+    }
+    void keptTextIsAtMostThreeTimesTheText()
+    {
+        QFETCH(QByteArray, charset);
+        QFETCH(QByteArray, letter);
+        QFETCH(QString, shown);
+        QFETCH(QString, query);
+        QTemporaryDir dir;
+        write(dir.filePath("start.html"),
+              "<meta charset=" + charset + "><title>P</title><p>" + letter.repeated(1 << 18) + " x"
+                  + letter);
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"), {});
+        const Found found = searchIn(index, query);
+        QCOMPARE(found.rows.size(), 1);
+        QVERIFY2(found.rows.at(0).endsWith(QStringLiteral(" [x") + shown + QLatin1Char(']')),
+                 qPrintable(found.rows.at(0)));
+        QVERIFY2(index.keptTextBytes() <= 3 * index.textBytes(),
+                 qPrintable(QStringLiteral("%1 kept for %2")
+                                .arg(index.keptTextBytes())
+                                .arg(index.textBytes())));
+    }
+
+    void theIndexKeepsWithinItsCeilingAndReadsTheRestAgain()
+    {
+        QTemporaryDir dir;
+        QByteArray start;
+        for (int i = 0; i < 8; ++i) {
+            const QByteArray name = "p" + QByteArray::number(i) + ".html";
+            start += "<a href='" + name + "'></a>";
+            write(dir.filePath(name), "<p>" + QByteArray("alpha ").repeated(20'000) + "knot");
+        }
+        write(dir.filePath("start.html"), start);
+        constexpr qint64 kCeiling = 500'000;
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"), {}, kCeiling);
+        const Found first = searchIn(index, "knot");
+        QCOMPARE(first.summary.pages, 8);
+        QVERIFY(index.keptTextBytes() <= kCeiling);
+        QVERIFY(index.keptTextBytes() > kCeiling / 2);
+        const Found again = searchIn(index, "knot");
+        QCOMPARE(again.rows, first.rows);
+        QVERIFY(index.keptTextBytes() <= kCeiling);
     }
 
     void searchesRunAsideAndANewOneCancelsTheLast()
