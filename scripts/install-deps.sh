@@ -10,8 +10,9 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-private-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libcurl4-openssl-dev libcups2-dev libqpdf-dev libxml2-dev
+  libcurl4-openssl-dev libcups2-dev libqpdf-dev libxml2-dev qt6-speech-dev
   fonts-liberation fonts-dejavu-core
+  qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng
 )
 test_packages=(
   libcpp-httplib-dev poppler-utils qpdf python3 procps git fonts-wqy-microhei

@@ -190,6 +190,25 @@ private slots:
             again.findChild<QPushButton*>(QStringLiteral("ReadAloudFaster"))->click();
     }
 
+    void withoutASpeechServiceTheCommandSaysSoOnce()
+    {
+        platform::Speaker::useEngine(QStringLiteral("no-such-engine"));
+        QV101m& w = rig_->show(QStringLiteral("chapter01.html"));
+        rig_->watcher.emplace();
+        for (int i = 0; i < 2; ++i) {
+            QApplication::setActiveWindow(&w);
+            QTRY_VERIFY(QApplication::activeWindow() == &w);
+            w.WebBrowser1->setFocus();
+            readAloudKey();
+            QTRY_COMPARE(rig_->watcher->texts().size(), 1);
+        }
+        QCOMPARE(rig_->watcher->texts().constFirst(),
+                 QStringLiteral("Reading aloud needs a speech service (speech-dispatcher)."));
+        QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
+        QVERIFY(!w.findChild<platform::ReadAloudBar*>()->isVisible());
+        platform::Speaker::useEngine(QLatin1String(TestSpeechEngine::kName));
+    }
+
     // Pages made to stall the window or fill its memory are read a bounded piece at a time.
     void aHostilePageIsReadInBoundedPieces_data()
     {
