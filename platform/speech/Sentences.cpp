@@ -53,7 +53,14 @@ QList<SentenceSpan> splitSentences(QStringView text, qsizetype maxLength)
 {
     QList<SentenceSpan> out;
     maxLength = std::max<qsizetype>(maxLength, 2);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, text.data(), text.size());
+    // A page's text breaks its lines anywhere; the line breaks show as spaces, and a sentence
+    // runs on across them. (Unicode ends a sentence at every one.)
+    QString flowing = text.toString();
+    for (QChar& c : flowing) {
+        if (c.isSpace())
+            c = QLatin1Char(' ');
+    }
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, flowing);
     qsizetype start = 0;
     for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
         addPiece(out, text, start, at, maxLength);

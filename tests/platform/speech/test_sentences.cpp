@@ -27,6 +27,9 @@ private slots:
         QTest::newRow("full stops, questions, exclamations")
             << "Quorvels hum. Do they sing? They do!  And then" << plenty
             << QStringList{"Quorvels hum.", "Do they sing?", "They do!", "And then"};
+        QTest::newRow("a sentence runs on across line breaks")
+            << "The art of tying\na knot,\r\nand throwing it. Next\u2029one." << plenty
+            << QStringList{"The art of tying\na knot,\r\nand throwing it.", "Next\u2029one."};
         QTest::newRow("white space trimmed, nothing empty")
             << "\n   One.\t\n\n  Two.   " << plenty << QStringList{"One.", "Two."};
         QTest::newRow("a full stop inside a number or before lower case")
