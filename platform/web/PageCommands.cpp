@@ -9,6 +9,7 @@
 #include "platform/web/ReadAloudBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineHistory>
@@ -51,9 +52,15 @@ PageCommands::PageCommands(BrowserView* browser)
                [this] { findBar_->findPrevious(); });
     readAloud_ = addCommand(QStringLiteral("Read Aloud"), {Key(Qt::CTRL | Qt::SHIFT | Qt::Key_U)},
                             [this] { reader_->toggle(); });
-    // Escape belongs to the page (and to the find bar) except while the page is read.
-    QAction* stopReading = addCommand(QStringLiteral("Stop Reading"), {Key(Qt::Key_Escape)},
-                                      [this] { reader_->stop(); });
+    // Escape belongs to the page (and to the find bar) except while the page is read; then it
+    // still closes the find bar first when that has the focus.
+    QAction* stopReading
+        = addCommand(QStringLiteral("Stop Reading"), {Key(Qt::Key_Escape)}, [this] {
+              if (findBar_->isVisible() && findBar_->isAncestorOf(QApplication::focusWidget()))
+                  findBar_->close();
+              else
+                  reader_->stop();
+          });
     stopReading->setEnabled(false);
     connect(reader_, &PageReader::stateChanged, stopReading,
             [stopReading](PageReader::State state) {

@@ -64,6 +64,10 @@ ReadAloudBar::ReadAloudBar(PageReader* reader, QWidget* over)
     connect(reader, &PageReader::speedChanged, this, &ReadAloudBar::showSpeed);
     showSpeed(PageReader::speed());
     over->installEventFilter(this);
+    // With the find bar open too, this bar sits on top of it.
+    findBar_ = over->findChild<QWidget*>(QStringLiteral("FindBar"), Qt::FindDirectChildrenOnly);
+    if (findBar_)
+        findBar_->installEventFilter(this);
     hide();
 }
 
@@ -104,14 +108,24 @@ void ReadAloudBar::showSpeed(double speed)
 void ReadAloudBar::place()
 {
     const int height = sizeHint().height();
-    setGeometry(0, qMax(0, over_->height() - height), over_->width(), height);
-    reader_->setCoveredHeight(height);
+    const int bottom = findBar_ && findBar_->isVisible() ? findBar_->y() : over_->height();
+    setGeometry(0, qMax(0, bottom - height), over_->width(), height);
+    reader_->setCoveredHeight(over_->height() - y());
 }
 
 bool ReadAloudBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == over_ && event->type() == QEvent::Resize)
-        place();
+    switch (event->type()) {
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (watched == over_ || (watched == findBar_ && isVisible()))
+            place();
+        break;
+    default:
+        break;
+    }
     return false;
 }
 

@@ -31,6 +31,7 @@ private:
 
     PageReader* reader_;
     QWidget* over_;
+    QWidget* findBar_ = nullptr;
     QPushButton* pause_;
     QPushButton* stop_;
     QPushButton* slower_;

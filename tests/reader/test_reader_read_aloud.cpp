@@ -1,6 +1,7 @@
 #include "platform/speech/Sentences.h"
 #include "platform/speech/Speaker.h"
 #include "platform/web/BrowserView.h"
+#include "platform/web/FindBar.h"
 #include "platform/web/PageReader.h"
 #include "platform/web/ReadAloudBar.h"
 #include "reader/QV101m.h"
@@ -122,6 +123,23 @@ private slots:
         // The page's own scripts see nothing of the reading.
         QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("typeof window.__da1011Aloud")),
                  QVariant(QStringLiteral("undefined")));
+    }
+
+    void theBarSitsAboveTheFindBarAndEscapeClosesTheInnerOneFirst()
+    {
+        QV101m& w = startReading();
+        auto* bar = w.findChild<platform::ReadAloudBar*>();
+        auto* findBar = w.findChild<platform::FindBar*>();
+        press(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findBar->isVisible());
+        QTRY_VERIFY(bar->geometry().bottom() < findBar->geometry().top());
+        press(Qt::Key_Escape);
+        QVERIFY(!findBar->isVisible());
+        QCOMPARE(reader(w)->state(), platform::PageReader::State::Reading);
+        QTRY_COMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
+        w.WebBrowser1->setFocus();
+        press(Qt::Key_Escape);
+        QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
     }
 
     void readingStartsAtTheSelection()
