@@ -8,9 +8,7 @@
 #include "platform/speech/Speaker.h"
 #include "platform/web/BrowserView.h"
 
-#include <QFileInfo>
 #include <QFuture>
-#include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
