@@ -19,9 +19,9 @@ struct SentenceSpan {
 inline constexpr qsizetype kMaxSentenceLength = 400;
 
 // The sentences of a text, by Unicode's sentence boundaries, white space trimmed off both
-// ends; a line break is a space, as a page shows it. A sentence longer than maxLength is cut after the last white space within that
-// length, or at maxLength where there is none. Pieces without a letter or digit (a row of
-// stars, a lone dash) are left out: there is nothing in them to say.
+// ends; a line break is a space, as a page shows it. A sentence longer than maxLength is cut after
+// the last white space within that length, or at maxLength where there is none. Pieces without a
+// letter or digit (a row of stars, a lone dash) are left out: there is nothing in them to say.
 QList<SentenceSpan> splitSentences(QStringView text, qsizetype maxLength = kMaxSentenceLength);
 
 }  // namespace platform
