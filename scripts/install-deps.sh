@@ -5,6 +5,7 @@
 #                         the static checks need
 #   install-deps.sh screenshots  that, plus what the README's screenshots need
 #   install-deps.sh accessibility  what running, plus what scripts/accessibility-check.sh needs
+#   install-deps.sh speech  what running, plus what scripts/read-aloud-check.sh needs
 set -euo pipefail
 
 run_packages=(
@@ -23,13 +24,15 @@ test_packages=(
 )
 shot_packages=(xdotool imagemagick)
 a11y_packages=(xvfb x11-utils openbox xdotool dbus at-spi2-core python3-pyatspi)
+speech_packages=(xvfb xauth x11-utils openbox xdotool imagemagick pulseaudio pulseaudio-utils python3)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
   screenshots) wanted=("${run_packages[@]}" "${test_packages[@]}" "${shot_packages[@]}") ;;
   accessibility) wanted=("${run_packages[@]}" "${a11y_packages[@]}") ;;
-  *) echo "usage: $0 run|test|screenshots|accessibility" >&2; exit 2 ;;
+  speech) wanted=("${run_packages[@]}" "${speech_packages[@]}") ;;
+  *) echo "usage: $0 run|test|screenshots|accessibility|speech" >&2; exit 2 ;;
 esac
 
 missing=()
