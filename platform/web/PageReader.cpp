@@ -16,6 +16,7 @@
 #include <QtConcurrentRun>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace platform {
