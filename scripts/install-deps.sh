@@ -5,13 +5,15 @@
 #                         the static checks need
 #   install-deps.sh screenshots  that, plus what the README's screenshots need
 #   install-deps.sh accessibility  what running, plus what scripts/accessibility-check.sh needs
+#   install-deps.sh speech  what running, plus what scripts/read-aloud-check.sh needs
 set -euo pipefail
 
 run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-private-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libcurl4-openssl-dev libcups2-dev libqpdf-dev libxml2-dev
+  libcurl4-openssl-dev libcups2-dev libqpdf-dev libxml2-dev qt6-speech-dev
   fonts-liberation fonts-dejavu-core
+  qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng
 )
 test_packages=(
   libcpp-httplib-dev poppler-utils qpdf python3 procps git fonts-wqy-microhei
@@ -22,13 +24,15 @@ test_packages=(
 )
 shot_packages=(xdotool imagemagick)
 a11y_packages=(xvfb x11-utils openbox xdotool dbus at-spi2-core python3-pyatspi)
+speech_packages=(xvfb xauth x11-utils openbox xdotool imagemagick pulseaudio pulseaudio-utils python3)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
   screenshots) wanted=("${run_packages[@]}" "${test_packages[@]}" "${shot_packages[@]}") ;;
   accessibility) wanted=("${run_packages[@]}" "${a11y_packages[@]}") ;;
-  *) echo "usage: $0 run|test|screenshots|accessibility" >&2; exit 2 ;;
+  speech) wanted=("${run_packages[@]}" "${speech_packages[@]}") ;;
+  *) echo "usage: $0 run|test|screenshots|accessibility|speech" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -322,17 +322,9 @@ void BookIndex::keepWithinCeiling(quint64 newest)
                          readOrder_.end());
 }
 
-SearchSummary BookIndex::search(const QString& query, int maxListed,
-                                const std::function<bool(PageMatches&&)>& onPage)
+int BookIndex::walk(const std::function<bool(const QString&, const IndexedPage&)>& visit)
 {
-    const QMutexLocker lock(&mutex_);
-    SearchSummary summary;
-    const QByteArray needle = foldForSearch(query);
-    if (needle.isEmpty())
-        return summary;
-    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
-    int listed = 0;
-
+    int skipped = 0;
     std::queue<QString> queue;
     QSet<QString> seenLinks;  // as written, so that each link is looked up once
     QSet<QString> queued;  // real paths
@@ -343,7 +335,7 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
         // Missing, or (symbolic links followed) outside the folder.
         const QString canonical = QFileInfo(path).canonicalFilePath();
         if (canonical.isEmpty() || !isRealPathInFolder(folder_, canonical)) {
-            ++summary.skipped;
+            ++skipped;
             return;
         }
         if (queued.contains(canonical) || leftOut_.contains(canonical))
@@ -353,17 +345,37 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
     };
     offer(startPage_);
 
-    int order = 0;
     while (!queue.empty()) {
         const QString path = queue.front();
         queue.pop();
         const IndexedPage& page = this->page(path);
         if (!page.readable) {
-            ++summary.skipped;
+            ++skipped;
             continue;
         }
+        // Read only in part: its text up to there is searched, and it counts as not read.
         if (!page.whole)
-            ++summary.skipped;
+            ++skipped;
+        for (const QString& link : page.links)
+            offer(link);
+        if (!visit(path, page))
+            break;
+    }
+    return skipped;
+}
+
+SearchSummary BookIndex::search(const QString& query, int maxListed,
+                                const std::function<bool(PageMatches&&)>& onPage)
+{
+    const QMutexLocker lock(&mutex_);
+    SearchSummary summary;
+    const QByteArray needle = foldForSearch(query);
+    if (needle.isEmpty())
+        return summary;
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    int listed = 0;
+    int order = 0;
+    summary.skipped = walk([&](const QString& path, const IndexedPage& page) {
         ++summary.searched;
         PageMatches matches;
         matches.order = order++;
@@ -382,20 +394,36 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
             }
             at = to;
         }
-        for (const QString& link : page.links)
-            offer(link);
         if (matches.count == 0)
-            continue;
+            return true;
         summary.matches += matches.count;
         ++summary.pages;
         matches.path = path;
         matches.title = page.title;
         if (!onPage(std::move(matches))) {
             summary.cancelled = true;
-            return summary;
+            return false;
         }
-    }
+        return true;
+    });
     return summary;
+}
+
+QString BookIndex::pageAfter(const QString& path)
+{
+    const QMutexLocker lock(&mutex_);
+    const QString current = QFileInfo(path).canonicalFilePath();
+    bool found = false;
+    QString next;
+    walk([&](const QString& page, const IndexedPage&) {
+        if (found) {
+            next = page;
+            return false;
+        }
+        found = page == current;
+        return true;
+    });
+    return next;
 }
 
 qint64 BookIndex::keptTextBytes() const

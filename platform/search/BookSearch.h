@@ -91,6 +91,11 @@ public:
     SearchSummary search(const QString& query, int maxListed,
                          const std::function<bool(PageMatches&&)>& onPage);
 
+    // The readable page that follows the given one in reading order; empty after the last
+    // page, or when the given one is not in the book (the start page's links never lead
+    // there, or it is left out).
+    QString pageAfter(const QString& path);
+
     // Bytes held for the pages' text (text and folded text), and the size of the pages' text
     // itself (UTF-8).
     qint64 keptTextBytes() const;
@@ -99,6 +104,9 @@ public:
 private:
     const IndexedPage& page(const QString& realPath);
     void keepWithinCeiling(quint64 newest);
+    // Visits the readable pages in reading order until visit returns false; returns how many
+    // linked pages could not be read. Called with the mutex held.
+    int walk(const std::function<bool(const QString& path, const IndexedPage& page)>& visit);
 
     QString folder_;
     QString startPage_;

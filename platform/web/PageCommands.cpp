@@ -4,9 +4,12 @@
 #include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
 #include "platform/web/PageCopy.h"
+#include "platform/web/PageReader.h"
 #include "platform/web/PageZoom.h"
+#include "platform/web/ReadAloudBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineHistory>
@@ -20,9 +23,11 @@ PageCommands::PageCommands(BrowserView* browser)
       view_(browser->webView()),
       window_(browser->window()),
       zoom_(new PageZoom(browser->webView())),
-      findBar_(new FindBar(browser->webView(), browser))
+      findBar_(new FindBar(browser->webView(), browser)),
+      reader_(new PageReader(browser))
 {
     new PageCopy(browser->webView());
+    new ReadAloudBar(reader_, browser);
     using Key = QKeySequence;
     back_ = addCommand(QStringLiteral("Back"), {Key(Qt::ALT | Qt::Key_Left), Key(Qt::Key_Back)},
                        [this] { view_->back(); });
@@ -45,6 +50,22 @@ PageCommands::PageCommands(BrowserView* browser)
     addCommand(QStringLiteral("Find Next"), {Key(Qt::Key_F3)}, [this] { findBar_->findNext(); });
     addCommand(QStringLiteral("Find Previous"), {Key(Qt::SHIFT | Qt::Key_F3)},
                [this] { findBar_->findPrevious(); });
+    readAloud_ = addCommand(QStringLiteral("Read Aloud"), {Key(Qt::CTRL | Qt::SHIFT | Qt::Key_U)},
+                            [this] { reader_->toggle(); });
+    // Escape belongs to the page (and to the find bar) except while the page is read; then it
+    // still closes the find bar first when that has the focus.
+    QAction* stopReading
+        = addCommand(QStringLiteral("Stop Reading"), {Key(Qt::Key_Escape)}, [this] {
+              if (findBar_->isVisible() && findBar_->isAncestorOf(QApplication::focusWidget()))
+                  findBar_->close();
+              else
+                  reader_->stop();
+          });
+    stopReading->setEnabled(false);
+    connect(reader_, &PageReader::stateChanged, stopReading,
+            [stopReading](PageReader::State state) {
+                stopReading->setEnabled(state != PageReader::State::Stopped);
+            });
     printAction_ = addCommand(QStringLiteral("Print Current Page\u2026"),
                               {Key(Qt::CTRL | Qt::Key_P)}, [this] { print(); });
 
@@ -70,6 +91,7 @@ void PageCommands::searchBook(const QString& folder, const QString& startPage,
                               const QStringList& leftOut)
 {
     findBar_->searchBook(folder, startPage, leftOut);
+    reader_->readBook(folder, startPage, leftOut);
 }
 
 void PageCommands::enableHistory(bool followPage)
@@ -115,6 +137,7 @@ QMenu* PageCommands::contextMenu(QWidget* parent) const
     });
     menu->addSeparator();
     menu->addAction(find_);
+    menu->addAction(readAloud_);
     menu->addAction(printAction_);
     return menu;
 }

@@ -262,7 +262,8 @@ private slots:
         QTest::addColumn<QString>("element");
         QTest::addColumn<QStringList>("entries");
         const QStringList first = {"Back", "Forward", "Reload", "Copy"};
-        const QStringList last = {"Select All", "Find\u2026", "Print Current Page\u2026"};
+        const QStringList last
+            = {"Select All", "Find\u2026", "Read Aloud", "Print Current Page\u2026"};
         QTest::newRow("on text") << "text" << first + last;
         QTest::newRow("on a link") << "link" << first + QStringList{"Copy Link Address"} + last;
         QTest::newRow("menu key") << "" << first + last;
@@ -307,6 +308,8 @@ private slots:
         QVERIFY(!byText[QStringLiteral("Copy")]->isEnabled());  // nothing selected
         QCOMPARE(byText[QStringLiteral("Print Current Page\u2026")]->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::Key_P));
+        QCOMPARE(byText[QStringLiteral("Read Aloud")]->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
         if (QAction* link = byText.value(QStringLiteral("Copy Link Address"))) {
             QApplication::clipboard()->clear();
             link->trigger();

@@ -43,6 +43,22 @@ Found searchIn(platform::BookIndex& index, const QString& query)
     return found;
 }
 
+// A book whose pages link to each other in an order of their own, with a page left out.
+void writeLinkedBook(const QTemporaryDir& dir)
+{
+    write(dir.filePath("start.html"),
+          "<a href='b.html#top'>b</a><a href='sub/a.htm?x'>a</a><a href='whole.HTM'>all</a>"
+          "<a href='http://example.invalid/x.html'>web</a><a href='pic.png'>pic</a> knot");
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    write(dir.filePath("b.html"),
+          "<title>Bee</title><a href='start.html'>up</a> knot "
+          "<a href='sub/a.htm'>a</a><a href='c.html'>c</a>");
+    write(dir.filePath("sub/a.htm"), "<h1>Ay</h1><a href='../c.html'>c</a> KNOT knot");
+    write(dir.filePath("c.html"), "<p>knot");
+    write(dir.filePath("whole.HTM"), "<p>knot everywhere");
+    write(dir.filePath("lone.html"), "<p>no link leads here");
+}
+
 }  // namespace
 
 // The whole-book search without a web view: what is read of a page, how text is matched,
@@ -158,16 +174,7 @@ private slots:
     void pagesComeInReadingOrderEachOnce()
     {
         QTemporaryDir dir;
-        write(dir.filePath("start.html"),
-              "<a href='b.html#top'>b</a><a href='sub/a.htm?x'>a</a><a href='whole.HTM'>all</a>"
-              "<a href='http://example.invalid/x.html'>web</a><a href='pic.png'>pic</a> knot");
-        QVERIFY(QDir(dir.path()).mkdir("sub"));
-        write(dir.filePath("b.html"),
-              "<title>Bee</title><a href='start.html'>up</a> knot "
-              "<a href='sub/a.htm'>a</a><a href='c.html'>c</a>");
-        write(dir.filePath("sub/a.htm"), "<h1>Ay</h1><a href='../c.html'>c</a> KNOT knot");
-        write(dir.filePath("c.html"), "<p>knot");
-        write(dir.filePath("whole.HTM"), "<p>knot everywhere");
+        writeLinkedBook(dir);
         platform::BookIndex index(dir.path(), dir.filePath("start.html"),
                                   {dir.filePath("whole.HTM")});
         Found found = searchIn(index, "knot");
@@ -184,6 +191,39 @@ private slots:
                          QFileDevice::FileModificationTime);
         found = searchIn(index, "knot");
         QCOMPARE(found.pages, (QStringList{"start.html", "b.html", "a.htm"}));
+    }
+
+    // Reading aloud goes on with the page that the search reads next.
+    void thePageAfterAPageIsTheNextInReadingOrder_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("start") << "start.html"
+                               << "b.html";
+        QTest::newRow("linked from the start page") << "b.html"
+                                                    << "sub/a.htm";
+        QTest::newRow("in a subfolder") << "sub/a.htm"
+                                        << "c.html";
+        QTest::newRow("the last page") << "c.html"
+                                       << "";
+        QTest::newRow("left out") << "whole.HTM"
+                                  << "";
+        QTest::newRow("no link leads there") << "lone.html"
+                                             << "";
+        QTest::newRow("missing") << "gone.html"
+                                 << "";
+    }
+    void thePageAfterAPageIsTheNextInReadingOrder()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, next);
+        QTemporaryDir dir;
+        writeLinkedBook(dir);
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"),
+                                  {dir.filePath("whole.HTM")});
+        const QString after = index.pageAfter(dir.filePath(page));
+        QCOMPARE(after,
+                 next.isEmpty() ? QString() : QFileInfo(dir.filePath(next)).canonicalFilePath());
     }
 
     void aHostileBookIsSearchedToTheEndWithinItsFolder()
