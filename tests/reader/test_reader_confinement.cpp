@@ -88,9 +88,10 @@ private slots:
         // A frame's own scripts find no WebRTC (a blob: frame of a file page does not load).
         const QVariantMap created = evaluate(view, QStringLiteral("results")).toMap();
         QVERIFY2(created.value(QStringLiteral("blobFrame"), false) == QVariant(false), "blob");
-        for (const char* frame : {"main", "srcdocFrame", "blankFrame", "shadowFrame", "listedFrame",
-                                  "reopenedFrame", "rewrittenFrame", "tamperedFrame", "embedFrame",
-                                  "loadingFrame", "namedShadowFrame", "written0", "later0"})
+        for (const char* frame :
+             {"main", "srcdocFrame", "blankFrame", "shadowFrame", "listedFrame", "reopenedFrame",
+              "rewrittenFrame", "tamperedFrame", "embedFrame", "loadingFrame", "namedShadowFrame",
+              "scriptedFrame", "written0", "later0"})
             QVERIFY2(created.contains(QLatin1String(frame)), frame);
         // Every frame, also those reached by number or name: the embeds and frames written in
         // the HTML, one in a closed shadow root, those whose address is refused, and all of
