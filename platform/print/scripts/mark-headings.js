@@ -21,8 +21,8 @@
       try { linked.add(decodeURIComponent(target[1])); } catch (e) { }
     }
   });
-  // A link to another file of the book whose text this page holds (the whole book holds each
-  // chapter after an anchor named for its file: chapter03 for chapter03.html) leads to its
+  // A link to another page beside this one whose text this page holds (the whole book holds
+  // each chapter after an anchor named for its file: chapter03 for chapter03.html) leads to its
   // place here: the element of the link's fragment, else that anchor. It gets a hidden link
   // too, within the budget, so that the engine records the place.
   var pages = Math.max(1, Math.ceil(document.documentElement.scrollHeight / pageHeight));
@@ -35,11 +35,13 @@
   document.querySelectorAll('a[href], area[href]').forEach(function (link) {
     var url;
     try { url = new URL(link.href); } catch (e) { return; }
-    if (url.protocol !== 'file:' || url.href.split('#')[0] === here)
+    var page = url.pathname.match(/^(.*\/)([^\/]+)\.html?$/i);
+    if (url.protocol !== 'file:' || url.href.split('#')[0] === here || !page
+        || page[1] !== location.pathname.replace(/[^\/]*$/, ''))
       return;
     var file, fragment;
     try {
-      file = decodeURIComponent(url.pathname.split('/').pop()).replace(/\.[^.]*$/, '');
+      file = decodeURIComponent(page[2]);
       fragment = decodeURIComponent(url.hash.slice(1));
     } catch (e) { return; }
     var name = held(file) && (held(fragment) || file);
