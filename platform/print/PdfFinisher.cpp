@@ -227,7 +227,11 @@ private:
             || QDir::isAbsolutePath(relative))
             return false;
         QUrl named;
-        named.setPath(relative);
+        // A colon before the first slash would make the rest read as an address of its own.
+        const qsizetype colon = relative.indexOf(QLatin1Char(':'));
+        const qsizetype slash = relative.indexOf(QLatin1Char('/'));
+        named.setPath(colon >= 0 && (slash < 0 || colon < slash) ? QStringLiteral("./") + relative
+                                                                 : relative);
         if (!url.fragment().isEmpty())
             named.setFragment(url.fragment());
         action.replaceKey("/URI", QPDFObjectHandle::newString(named.toEncoded().toStdString()));

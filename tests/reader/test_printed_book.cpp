@@ -183,7 +183,8 @@ private slots:
             "<p><a href='chapter04.html'>next</a> <a href='chapter04.html#c04-x'>there</a>"
             " <a href='own.html'>this page</a>"
             " <a href='chapter03.html#c03-x'>held</a> <a href='chapter03.html'>held chapter</a>"
-            " <a href='../outside.html'>outside</a> <a href='/etc/hostname'>system</a>"
+            " <a href='./odd:name.html'>odd</a> <a href='../outside.html'>outside</a>"
+            " <a href='/etc/hostname'>system</a>"
             " <a href='http://www.quorvel.example/'>web</a></p>"
             "<div style='break-before:page'><a id='chapter03' name='chapter03'></a>"
             "<h1>Chapter 3</h1></div>"
@@ -202,9 +203,9 @@ private slots:
                     addresses << QString::fromStdString(action.getKey("/URI").getStringValue());
             }
         addresses.sort();
-        QCOMPARE(
-            addresses,
-            QStringList({"chapter04.html", "chapter04.html#c04-x", "http://www.quorvel.example/"}));
+        QCOMPARE(addresses,
+                 QStringList({"./odd:name.html", "chapter04.html", "chapter04.html#c04-x",
+                              "http://www.quorvel.example/"}));
         QList<int> jumps;
         for (const PdfLink& link : PdfNavigation::read(pdfPath()).links)
             if (link.from == 1)
