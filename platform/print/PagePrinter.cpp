@@ -18,6 +18,7 @@
 #include <QPrinter>
 #include <QPromise>
 #include <QRandomGenerator>
+#include <QUrl>
 #include <QVariantMap>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -86,9 +87,11 @@ struct Document {
     PdfDocumentInfo info;
     std::vector<PdfHeading> headings;
     QFuture<PageFurniture> furniture;  // drawn for the paper of the print settings
+    PdfLinkBase links;
 
-    // From the answer of mark-headings.js; untitledName is the title of a page without one.
-    static Document from(const QVariant& answer, const QString& untitledName)
+    // From the answer of mark-headings.js for the page at pageUrl; untitledName is the title
+    // of a page without one.
+    static Document from(const QVariant& answer, const QUrl& pageUrl, const QString& untitledName)
     {
         const QVariantMap facts = answer.toMap();
         Document document;
@@ -102,6 +105,14 @@ struct Document {
             document.headings.push_back({heading.value(QStringLiteral("destination")).toString(),
                                          printableText(heading.value(QStringLiteral("title"))),
                                          heading.value(QStringLiteral("level")).toInt()});
+        }
+        document.links.page = pageUrl.isLocalFile() ? pageUrl.toLocalFile() : QString();
+        document.links.folder = Application::path();
+        for (const QVariant& entry : facts.value(QStringLiteral("places")).toList()) {
+            const QVariantMap place = entry.toMap();
+            document.links.places.emplace(
+                PdfLinkBase::keyOf(QUrl(place.value(QStringLiteral("link")).toString())),
+                place.value(QStringLiteral("destination")).toString());
         }
         return document;
     }
@@ -197,7 +208,7 @@ QByteArray finishedPdf(const QByteArray& enginePdf, const std::shared_ptr<Docume
                 || qAbs(printedOn.height() - asked.height()) > 0.5))
             furniture
                 = PrintDecorations::furnitureFor(document->info.title, paperOf(printedOn, layout));
-        return finisher.finish(furniture, document->headings, document->info);
+        return finisher.finish(furniture, document->headings, document->info, document->links);
     } catch (const std::exception& error) {
         qWarning("The printed page's PDF could not be finished: %s", error.what());
         return enginePdf;
@@ -310,7 +321,7 @@ void PagePrinter::print(const QPrinter& settings)
         .then(job.get(),
               [=](const QVariant& facts) {
                   job->check();
-                  *document = Document::from(facts, untitledName);
+                  *document = Document::from(facts, page ? page->url() : QUrl(), untitledName);
                   // The furniture is drawn while the engine prints.
                   document->furniture = QtConcurrent::run(
                       &PrintDecorations::furnitureFor, document->info.title,

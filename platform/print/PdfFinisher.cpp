@@ -8,8 +8,12 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QDir>
+#include <QUrl>
+
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -161,6 +165,111 @@ private:
     std::unique_ptr<QPDFNameTreeObjectHelper> tree_;
 };
 
+// The links of the printed page to files on the disk (see PdfLinkBase): a link to a place
+// the document holds jumps there (to its first page for the printed page's own file), a link
+// to another file of the book names it relative to the book's folder, and a link to any other
+// file is dropped.
+class BookLinks {
+public:
+    BookLinks(QPDF& qpdf, const PdfLinkBase& base, Destinations& destinations)
+        : base_(base), destinations_(destinations)
+    {
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(qpdf).getAllPages();
+        if (!pages.empty()) {
+            top_ = QPDFObjectHandle::newArray();
+            top_.appendItem(pages.front().getObjectHandle());
+            top_.appendItem(QPDFObjectHandle::newName("/Fit"));
+        }
+        if (!base.folder.isEmpty())
+            folder_.emplace(base.folder);
+    }
+
+    void keepIn(QPDFPageObjectHelper& page)
+    {
+        QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+        if (!annotations.isArray())
+            return;
+        std::vector<QPDFObjectHandle> kept;
+        bool dropped = false;
+        for (QPDFObjectHandle& annotation : annotations.getArrayAsVector()) {
+            if (keep(annotation))
+                kept.push_back(annotation);
+            else
+                dropped = true;
+        }
+        if (dropped)
+            page.getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray(kept));
+    }
+
+private:
+    // False for a link to be dropped; a link to a file is changed in place.
+    bool keep(QPDFObjectHandle& annotation)
+    {
+        if (!annotation.isDictionary())
+            return true;
+        QPDFObjectHandle action = annotation.getKey("/A");
+        if (!action.isDictionary() || !action.getKey("/S").isNameAndEquals("/URI")
+            || !action.getKey("/URI").isString())
+            return true;
+        const QUrl url(QString::fromStdString(action.getKey("/URI").getStringValue()));
+        if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+            return true;
+        QPDFObjectHandle place = placeOf(url);
+        if (!place.isNull()) {
+            annotation.removeKey("/A");
+            annotation.replaceKey("/Dest", place.shallowCopy());
+            return true;
+        }
+        if (!folder_ || url.toLocalFile().isEmpty())
+            return false;
+        const QString relative = folder_->relativeFilePath(QDir::cleanPath(url.toLocalFile()));
+        if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../"))
+            || QDir::isAbsolutePath(relative))
+            return false;
+        QUrl named;
+        // A colon before the first slash would make the rest read as an address of its own.
+        const qsizetype colon = relative.indexOf(QLatin1Char(':'));
+        const qsizetype slash = relative.indexOf(QLatin1Char('/'));
+        named.setPath(colon >= 0 && (slash < 0 || colon < slash) ? QStringLiteral("./") + relative
+                                                                 : relative);
+        if (!url.fragment().isEmpty())
+            named.setFragment(url.fragment());
+        action.replaceKey("/URI", QPDFObjectHandle::newString(named.toEncoded().toStdString()));
+        return true;
+    }
+
+    // Where in this document a link leads, or null when it leads out of it.
+    QPDFObjectHandle placeOf(const QUrl& url)
+    {
+        const auto named = base_.places.find(PdfLinkBase::keyOf(url));
+        if (named != base_.places.end()) {
+            QPDFObjectHandle dest = destinations_.find(named->second);
+            if (!dest.isNull())
+                return dest;
+        }
+        // The engine links a place of the page itself within the document already: what is
+        // left is the page as a whole, or a place it does not have.
+        if (!base_.page.isEmpty()
+            && QDir::cleanPath(url.toLocalFile()) == QDir::cleanPath(base_.page)
+            && top_.isInitialized())
+            return top_;
+        return QPDFObjectHandle::newNull();
+    }
+
+    const PdfLinkBase& base_;
+    Destinations& destinations_;
+    std::optional<QDir> folder_;
+    QPDFObjectHandle top_;  // the first page, whole
+};
+
+void keepLinksInTheBook(QPDF& qpdf, const PdfLinkBase& base)
+{
+    Destinations destinations(qpdf);
+    BookLinks links(qpdf, base, destinations);
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(qpdf).getAllPages())
+        links.keepIn(page);
+}
+
 struct OutlineNode {
     QString title;
     QPDFObjectHandle dest;
@@ -259,6 +368,14 @@ void setInfo(QPDF& qpdf, const PdfDocumentInfo& info)
 
 }  // namespace
 
+QString PdfLinkBase::keyOf(const QUrl& url)
+{
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    return url.hasFragment() && !url.fragment().isEmpty()
+        ? path + QLatin1Char('#') + url.fragment(QUrl::FullyDecoded)
+        : path;
+}
+
 PdfFinisher::PdfFinisher(QByteArray pdf) : pdf_(std::move(pdf)), qpdf_(std::make_unique<QPDF>())
 {
     readInto(*qpdf_, "printed page", pdf_);
@@ -276,7 +393,8 @@ QSizeF PdfFinisher::firstPageSize() const
 }
 
 QByteArray PdfFinisher::finish(const PageFurniture& furniture,
-                               const std::vector<PdfHeading>& headings, const PdfDocumentInfo& info)
+                               const std::vector<PdfHeading>& headings, const PdfDocumentInfo& info,
+                               const PdfLinkBase& links)
 {
     QPDF& qpdf = *qpdf_;
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(qpdf).getAllPages();
@@ -288,6 +406,7 @@ QByteArray PdfFinisher::finish(const PageFurniture& furniture,
             sheets->placeBeneath(pages[static_cast<size_t>(i)], i + 1, total);
     }
     addOutline(qpdf, headings);
+    keepLinksInTheBook(qpdf, links);
     setInfo(qpdf, info);
 
     QPDFWriter writer(qpdf);

@@ -5,10 +5,12 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
 class QPDF;
+class QUrl;
 
 namespace platform {
 
@@ -50,10 +52,27 @@ struct PdfDocumentInfo {
     QString creator;
 };
 
+// Where the printed page lies, so that its links to files of the book say nothing of the
+// reader's folders: the engine writes each as the file's full address, which tells whoever
+// gets the PDF where the book is kept and leads nowhere once the PDF is passed on.
+struct PdfLinkBase {
+    QString page;  // the printed page's file
+    QString folder;  // the book's folder
+    // Places in the printed page that links to other files of the book lead to (the whole
+    // book holds each chapter's text), by keyOf() the link's address: the name of the
+    // destination the page made there.
+    std::map<QString, QString> places;
+
+    // A file address as the path of the file, and "#" and the fragment if there is one.
+    static QString keyOf(const QUrl& url);
+};
+
 // Turns the web engine's PDF of a page into the document a reader keeps: every page gets its
 // running title and "Page p of P" beneath it (drawn first, so they can only show in the
 // margins the page leaves clear), the headings become bookmarks pointing at the pages
-// that hold them, and the document information names the document.
+// that hold them, links to files of the book jump to their place in the document or name the
+// file relative to the book's folder (links to other files on the disk are dropped), and the
+// document information names the document.
 //
 // Everything is done with qpdf's object model; no PDF syntax is written here. Not tied to a
 // thread, but one object must not be used by two threads at once.
@@ -72,7 +91,7 @@ public:
     // The finished document: beneath every page its furniture (nothing if furniture.pdf is
     // empty). Throws std::exception when the PDFs cannot be combined.
     QByteArray finish(const PageFurniture& furniture, const std::vector<PdfHeading>& headings,
-                      const PdfDocumentInfo& info);
+                      const PdfDocumentInfo& info, const PdfLinkBase& links = {});
 
 private:
     QByteArray pdf_;  // qpdf reads from this buffer in place

@@ -171,6 +171,49 @@ private slots:
         QCOMPARE(navigation.bookmarks.first().children, 2);
     }
 
+    // The PDF names no folder of the reader's: a link to a place the page holds jumps there
+    // (also a link to the page itself, or to another chapter whose text it holds), a link to
+    // another file of the book names it relative to the book, one to a file outside the book
+    // is dropped; web links stay as they are.
+    void noLinkNamesTheReadersFolders()
+    {
+        rig_->folder.write(
+            "own.html",
+            "<!DOCTYPE html><html><head><title>Links</title></head><body>"
+            "<p><a href='chapter04.html'>next</a> <a href='chapter04.html#c04-x'>there</a>"
+            " <a href='own.html'>this page</a>"
+            " <a href='chapter03.html#c03-x'>held</a> <a href='chapter03.html'>held chapter</a>"
+            " <a href='./odd:name.html'>odd</a> <a href='../outside.html'>outside</a>"
+            " <a href='/etc/hostname'>system</a>"
+            " <a href='http://www.quorvel.example/'>web</a></p>"
+            "<div style='break-before:page'><a id='chapter03' name='chapter03'></a>"
+            "<h1>Chapter 3</h1></div>"
+            "<p style='break-before:page' id='c03-x'>The place.</p></body></html>");
+        QV101m& w = rig_->show(QStringLiteral("own.html"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+
+        QPDF pdf;
+        pdf.processFile(pdfPath().toLocal8Bit().constData());
+        QStringList addresses;
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(pdf).getAllPages())
+            for (QPDFAnnotationObjectHelper& link : page.getAnnotations("/Link")) {
+                QPDFObjectHandle action = link.getObjectHandle().getKey("/A");
+                if (action.isDictionary() && action.getKey("/URI").isString())
+                    addresses << QString::fromStdString(action.getKey("/URI").getStringValue());
+            }
+        addresses.sort();
+        QCOMPARE(addresses,
+                 QStringList({"./odd:name.html", "chapter04.html", "chapter04.html#c04-x",
+                              "http://www.quorvel.example/"}));
+        QList<int> jumps;
+        for (const PdfLink& link : PdfNavigation::read(pdfPath()).links)
+            if (link.from == 1)
+                jumps << link.to;
+        std::sort(jumps.begin(), jumps.end());
+        QCOMPARE(jumps, QList<int>({1, 2, 3}));
+    }
+
     // Control characters that a page puts into its title, author or headings stay out of the
     // document's information and outline.
     void controlCharactersStayOutOfTheDocument()

@@ -88,9 +88,17 @@ private slots:
         // A frame's own scripts find no WebRTC (a blob: frame of a file page does not load).
         const QVariantMap created = evaluate(view, QStringLiteral("results")).toMap();
         QVERIFY2(created.value(QStringLiteral("blobFrame"), false) == QVariant(false), "blob");
-        for (const char* frame : {"main", "srcdocFrame", "blankFrame", "shadowFrame", "listedFrame",
-                                  "reopenedFrame", "rewrittenFrame", "tamperedFrame"})
-            QVERIFY2(created.value(QLatin1String(frame)) == QVariant(false), frame);
+        for (const char* frame :
+             {"main", "srcdocFrame", "blankFrame", "shadowFrame", "listedFrame", "reopenedFrame",
+              "rewrittenFrame", "tamperedFrame", "embedFrame", "loadingFrame", "namedShadowFrame",
+              "scriptedFrame", "written0", "later0"})
+            QVERIFY2(created.contains(QLatin1String(frame)), frame);
+        // Every frame, also those reached by number or name: the embeds and frames written in
+        // the HTML, one in a closed shadow root, those whose address is refused, and all of
+        // them again seconds later.
+        for (auto tried = created.cbegin(); tried != created.cend(); ++tried)
+            if (tried.key() != QLatin1String("frames") && tried.key() != QLatin1String("blobFrame"))
+                QVERIFY2(tried.value() == QVariant(false), qPrintable(tried.key()));
         // Whatever is created connects nowhere: the engine finds no host, not even 127.0.0.1.
         QVERIFY2(!turn.connected(), "a page reached a TCP port through TURN");
         QVERIFY2(!turns.connected(), "a page reached a TCP port through TURNS");
@@ -174,6 +182,8 @@ private slots:
         QTest::newRow("fresh frame filled by the page") << "blankFrame";
         QTest::newRow("fresh frame written by the parser") << "writtenFrame";
         QTest::newRow("fresh frame in a shadow root") << "shadowFrame";
+        QTest::newRow("embed made by the script") << "embed";
+        QTest::newRow("embed written by the parser") << "writtenEmbed";
         QTest::newRow("document opened anew") << "reopened";
         QTest::newRow("document written anew once loaded") << "rewritten";
     }

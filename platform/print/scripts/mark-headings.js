@@ -21,6 +21,39 @@
       try { linked.add(decodeURIComponent(target[1])); } catch (e) { }
     }
   });
+  // A link to another page beside this one whose text this page holds (the whole book holds
+  // each chapter after an anchor named for its file: chapter03 for chapter03.html) leads to its
+  // place here: the element of the link's fragment, else that anchor. It gets a hidden link
+  // too, within the budget, so that the engine records the place.
+  var pages = Math.max(1, Math.ceil(document.documentElement.scrollHeight / pageHeight));
+  var held = function (name) {
+    return name && (document.getElementById(name) || document.getElementsByName(name)[0])
+        ? name : '';
+  };
+  var places = [];
+  facts.places = [];
+  document.querySelectorAll('a[href], area[href]').forEach(function (link) {
+    var url;
+    try { url = new URL(link.href); } catch (e) { return; }
+    var page = url.pathname.match(/^(.*\/)([^\/]+)\.html?$/i);
+    if (url.protocol !== 'file:' || url.href.split('#')[0] === here || !page
+        || page[1] !== location.pathname.replace(/[^\/]*$/, ''))
+      return;
+    var file, fragment;
+    try {
+      file = decodeURIComponent(page[2]);
+      fragment = decodeURIComponent(url.hash.slice(1));
+    } catch (e) { return; }
+    var name = held(file) && (held(fragment) || file);
+    if (!name || (!linked.has(name) && (places.length + 1) * pages > budget))
+      return;
+    if (!linked.has(name)) {
+      linked.add(name);
+      places.push(name);
+    }
+    facts.places.push({link: url.href, destination: name});
+  });
+  budget -= places.length * pages;
   var named = function (element) {
     if (!element)
       return '';
@@ -53,7 +86,6 @@
       ++fresh[level];
     found.push({heading: heading, name: name, title: text, level: level});
   });
-  var pages = Math.max(1, Math.ceil(document.documentElement.scrollHeight / pageHeight));
   var deepest = 0;
   for (var level = 1, markers = 0; level <= 3; ++level) {
     markers += fresh[level];
@@ -64,6 +96,11 @@
   var links = document.createElement('div');
   links.hidden = true;
   links.setAttribute('data-print-mark', token);
+  places.forEach(function (name) {
+    var link = document.createElement('a');
+    link.href = '#' + name;
+    links.appendChild(link);
+  });
   found.forEach(function (entry, i) {
     if (!entry.name) {
       if (entry.level > deepest)

@@ -8,8 +8,10 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <exception>
 
@@ -83,6 +85,47 @@ private slots:
             QCOMPARE(lines.at(1), QStringLiteral("body %1").arg(page));
             QCOMPARE(lines.last(), QStringLiteral("Page %1 of %2").arg(page).arg(pages));
         }
+    }
+
+    // The engine writes links to files as full addresses; the finished PDF names none.
+    void linksToFilesNameNoFolder()
+    {
+        QByteArray pdf;
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        QTextDocument page;
+        page.setHtml(QStringLiteral(
+            "<a href='file:///home/reader/book/chapter02.html#c02-a'>next</a>"
+            " <a href='file:///home/reader/book/chapter01.html'>this page</a>"
+            " <a href='file:///etc/passwd'>outside</a> <a href='file://server/book/x.html'>host</a>"
+            " <a href='http://www.quorvel.example/'>web</a>"));
+        page.print(&writer);
+        buffer.close();
+
+        const QByteArray finished = platform::PdfFinisher(pdf).finish(
+            {}, {}, {QStringLiteral("Links"), {}, QStringLiteral("DA1011")},
+            {QStringLiteral("/home/reader/book/chapter01.html"),
+             QStringLiteral("/home/reader/book"),
+             {}});
+        const QString path = dir_.filePath(QStringLiteral("links.pdf"));
+        const QString readable = dir_.filePath(QStringLiteral("links-qdf.pdf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(finished) == finished.size());
+        file.close();
+        const ToolRun qdf = runTool(QStringLiteral("qpdf"),
+                                    {"--qdf", "--object-streams=disable", path, readable});
+        QVERIFY2(qdf.exitCode == 0, qPrintable(qdf.err));
+        QFile result(readable);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        const QString text = QString::fromLatin1(result.readAll());
+        QStringList addresses;
+        for (const QRegularExpressionMatch& uri :
+             QRegularExpression(QStringLiteral("/URI \\((.*)\\)")).globalMatch(text))
+            addresses << uri.captured(1);
+        QCOMPARE(addresses, QStringList({"chapter02.html#c02-a", "http://www.quorvel.example/"}));
+        QCOMPARE(text.count(QStringLiteral("/Dest [")), 1);  // this page: its first page
+        QCOMPARE(text.count(QStringLiteral("/Subtype /Link")), 3);
     }
 
     void whatIsNoPdfIsRefused()
