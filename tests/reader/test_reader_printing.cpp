@@ -1,5 +1,7 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/Timer.h"
+#include "platform/print/PrintJob.h"
+#include "platform/print/PrintProgress.h"
 #include "platform/runtime/Errors.h"
 #include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
@@ -12,6 +14,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -215,6 +218,87 @@ private slots:
         QCOMPARE(promptsAt_.size(), 1);
         QCOMPARE(rig_->watcher->texts(), QStringList{kDisabled});
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
+    // The "Printing" window of a whole-book print: each phase in words while the job runs,
+    // gone when it ends; Escape cancels it quietly, keeps the older file and leaves printing
+    // working.
+    void theProgressWindowShowsThePhasesAndEscapeCancels()
+    {
+        using platform::PrintJob;
+        QV101m& w = rig_->show();
+        QStringList phases;
+        QPointer<platform::PrintProgress> progress;
+        PrintJob::State cancelAt = PrintJob::State::Done;  // none
+        const auto start = [&] {
+            QTest::mouseClick(w.Command1, Qt::LeftButton);
+            PrintJob* job = w.WebBrowser1->printJob();
+            QVERIFY(job);
+            QCOMPARE(job->state(), PrintJob::State::WaitingForBook);
+            progress = w.findChild<platform::PrintProgress*>();
+            QVERIFY(progress);
+            connect(job, &PrintJob::stateChanged, progress, [&](PrintJob::State state) {
+                if (!progress || job->isFinished())
+                    return;
+                phases << progress->findChildren<QLabel*>().at(1)->text();
+                if (state == cancelAt)
+                    QMetaObject::invokeMethod(
+                        progress, [&] { QTest::keyClick(progress, Qt::Key_Escape); },
+                        Qt::QueuedConnection);
+            });
+            QTRY_VERIFY(progress && progress->isVisible());
+            QCOMPARE(progress->windowTitle(), QStringLiteral("Printing - DA1011"));
+            QCOMPARE(progress->findChildren<QLabel*>().at(1)->text(),
+                     QStringLiteral("Loading the book\u2026"));
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+            QTRY_VERIFY(!progress);
+        };
+
+        start();
+        QCOMPARE(w.WebBrowser1->printJob()->state(), PrintJob::State::Done);
+        QCOMPARE(phases,
+                 QStringList({QStringLiteral("Laying out pages\u2026"),
+                              QStringLiteral("Adding page numbers\u2026"),
+                              QStringLiteral("Saving printed.pdf\u2026")}));
+        QFile printed(pdfPath());
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        const QByteArray firstPdf = printed.readAll();
+        printed.close();
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+
+        phases.clear();
+        cancelAt = PrintJob::State::LayingOut;
+        start();
+        QCOMPARE(w.WebBrowser1->printJob()->state(), PrintJob::State::Cancelled);
+        QCOMPARE(phases, QStringList{QStringLiteral("Laying out pages\u2026")});
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        QCOMPARE(printed.readAll(), firstPdf);
+        printed.close();
+        QTRY_VERIFY(printingEnabled(w));
+        QFile::remove(pdfPath());
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 3);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
+    // "Table Of Contents" while the whole book prints: the book is printed whole, and the
+    // contents come once it is done.
+    void readingOnWhileTheBookPrintsLeavesThePrintWhole()
+    {
+        QV101m& w = rig_->show();
+        whilePrompting_ = [&w] {
+            QTimer::singleShot(100, &w, [&w] { QTest::mouseClick(w.Command2, Qt::LeftButton); });
+        };
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY(text.contains(QStringLiteral("Chapter 1: What Is Quorvel?")));
+        QVERIFY(text.contains(kLastWords));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
     }
 
     void closingTheWindowWhileItPrintsIsSafe()
