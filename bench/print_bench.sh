@@ -195,26 +195,28 @@ for size in $sizes; do
         --cancel-after "${phase##*:}" "$(book_for "$size")" "$work/out/cancelled.pdf" \
         >"$log" 2>"$log.err" || status=$?
       ms=$(awk '$1 == "cancel_ms" {print $2}' "$log")
-      if [ "$status" = 0 ] && [ -n "$ms" ]; then
-        echo "$size ${phase%%:*} $ms" >>"$work/cancels"
+      settled=$(awk '$1 == "settled_ms" {print $2}' "$log")
+      if [ "$status" = 0 ] && [ -n "$ms" ] && [ -n "$settled" ]; then
+        echo "$size ${phase%%:*} $ms $settled" >>"$work/cancels"
       else
-        echo "$size ${phase%%:*} FAIL" >>"$work/cancels"
+        echo "$size ${phase%%:*} FAIL -" >>"$work/cancels"
       fi
     done
   done
 done
 if [ -s "$work/cancels" ]; then
-  echo "cancel -> job ended (median ms, runs):"
+  echo "cancel -> job ended, and -> its work on pool threads stopped (median ms, runs):"
   python3 - "$work/cancels" <<'CANCELS'
 import statistics, sys
 runs = {}
 for line in open(sys.argv[1]):
-    size, phase, value = line.split()
-    runs.setdefault((int(size), phase), []).append(value)
+    size, phase, value, settled = line.split()
+    runs.setdefault((int(size), phase), []).append((value, settled))
 for (size, phase), values in sorted(runs.items()):
-    ok = [int(v) for v in values if v != "FAIL"]
-    median = f"{statistics.median(ok):,.0f}" if ok else "-"
-    print(f"  {size:>5} {phase:<10} {median:>7} ms  {len(ok)}/{len(values)} runs"
+    ok = [(int(v), int(s)) for v, s in values if v != "FAIL"]
+    median = f"{statistics.median(v for v, _ in ok):,.0f}" if ok else "-"
+    settled = f"{statistics.median(s for _, s in ok):,.0f}" if ok else "-"
+    print(f"  {size:>5} {phase:<10} {median:>7} ms {settled:>7} ms  {len(ok)}/{len(values)} runs"
           + ("" if len(ok) == len(values) else "  (the others ended before the cancel came)"))
 CANCELS
   echo

@@ -6,6 +6,7 @@
 //   default      the reader's own path: platform::PagePrinter::print() with the printer
 //                settings the prompt leaves behind, as a PrintJob that the reader's "Printing"
 //                window (PrintProgress) watches
+//   --no-window  the same without the "Printing" window, to see what the window costs
 //   --cancel-at  cancel the job MS milliseconds after it entered PHASE (layout, finishing or
 //                sending) and time the cancel to the printer's end; the file must not exist
 //   --qt-print   the path the reader avoids: QWebEngineView::print() into a 300 dpi printer
@@ -102,6 +103,7 @@ int main(int argc, char* argv[])
     double timeoutS = 300;
     double marginsMm = 20;  // what the reader's printer starts with
     QString cancelAt;
+    bool window = true;
     int cancelAfterMs = 0;
     QStringList files;
     const QStringList args = QApplication::arguments().mid(1);
@@ -114,6 +116,8 @@ int main(int argc, char* argv[])
             timeoutS = args[++i].toDouble();
         else if (args[i] == QLatin1String("--margins-mm") && i + 1 < args.size())
             marginsMm = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--no-window"))
+            window = false;
         else if (args[i] == QLatin1String("--cancel-at") && i + 1 < args.size())
             cancelAt = args[++i];
         else if (args[i] == QLatin1String("--cancel-after") && i + 1 < args.size())
@@ -152,7 +156,8 @@ int main(int argc, char* argv[])
 
     // The job as the reader runs it, with its window watching it.
     PrintJob job;
-    new platform::PrintProgress(&job, &view);
+    if (window)
+        new platform::PrintProgress(&job, &view);
     QElapsedTimer cancelClock;
     if (!cancelAt.isEmpty()) {
         QObject::connect(&job, &PrintJob::stateChanged, &application, [&](PrintJob::State state) {

@@ -4,6 +4,7 @@
 #include "platform/runtime/AppInfo.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -48,10 +49,21 @@ PrintProgress::PrintProgress(PrintJob* job, QWidget* owner)
     connect(job, &PrintJob::detailsChanged, this, &PrintProgress::update);
     connect(job, &QObject::destroyed, this, &QWidget::close);
     update();
+    if (owner)
+        owner->installEventFilter(this);
     QTimer::singleShot(kShowAfterMs, this, [this] {
-        if (job_ && !job_->isFinished())
+        if (job_ && !job_->isFinished() && (!parentWidget() || parentWidget()->isVisible()))
             show();
     });
+}
+
+bool PrintProgress::eventFilter(QObject* watched, QEvent* event)
+{
+    // A closed reader window takes its "Printing" window along; the job itself ends as a
+    // closed window's job does.
+    if (watched == parentWidget() && event->type() == QEvent::Hide)
+        hide();
+    return QDialog::eventFilter(watched, event);
 }
 
 QString PrintProgress::phaseText(const PrintJob& job)

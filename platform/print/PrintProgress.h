@@ -29,6 +29,9 @@ public:
 public slots:
     void reject() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update();
 

@@ -443,7 +443,9 @@ void BrowserView::ExecWB(BrowserCommand command, CommandOption)
                 throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
             stopIfCancelled();
         }
-        printAndWait(job ? job.data() : startPrintJob(PrintJob::State::LayingOut));
+        if (!job)
+            job = startPrintJob(PrintJob::State::LayingOut);
+        printAndWait(job);
     } catch (...) {
         if (job)
             job->cancel();
