@@ -31,6 +31,7 @@ PrintProgress::PrintProgress(PrintJob* job, QWidget* owner)
     bold.setBold(true);
     title_->setFont(bold);
     bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("Printing progress"));
     bar_->setMinimumWidth(320);
     cancel_->setAutoDefault(false);
     auto* buttons = new QDialogButtonBox(this);
