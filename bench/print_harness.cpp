@@ -1,9 +1,14 @@
 // Times one print of a page to a PDF file, the way "Print Entire Book" does it once the
 // print prompt has been confirmed with "Print to File (PDF)".
 //
-// Usage: print_harness [--qt-print|--bare] [--margins-mm MM] [--timeout SECONDS] FILE OUT.pdf
+// Usage: print_harness [--qt-print|--bare] [--margins-mm MM] [--timeout SECONDS]
+//                      [--cancel-at PHASE --cancel-after MS] FILE OUT.pdf
 //   default      the reader's own path: platform::PagePrinter::print() with the printer
-//                settings the prompt leaves behind
+//                settings the prompt leaves behind, as a PrintJob that the reader's "Printing"
+//                window (PrintProgress) watches
+//   --no-window  the same without the "Printing" window, to see what the window costs
+//   --cancel-at  cancel the job MS milliseconds after it entered PHASE (layout, finishing or
+//                sending) and time the cancel to the printer's end; the file must not exist
 //   --qt-print   the path the reader avoids: QWebEngineView::print() into a 300 dpi printer
 //   --bare       the engine alone, the limit for the reader's path: QWebEnginePage::printToPdf()
 //                of the loaded page straight into the file, with the same page layout and
@@ -15,17 +20,25 @@
 //   load_ms      start of the load -> loadFinished(true)
 //   print_ms     print started -> finished, with the file in place
 //   page_layout  the page size and margins the job was given
+//   cancel_ms    (--cancel-at) cancel -> the printer has ended the job and may print again
+//   cancelled_in the phase the job was in when it was cancelled
+//   settled_ms   (--cancel-at) cancel -> the job's last work on a pool thread has stopped too
 // Exit status: 0 done, 1 the load or the print failed, 2 usage, 124 timed out.
 #include "platform/print/PagePrinter.h"
+#include "platform/print/PrintJob.h"
+#include "platform/print/PrintProgress.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -89,6 +102,9 @@ int main(int argc, char* argv[])
     bool bare = false;
     double timeoutS = 300;
     double marginsMm = 20;  // what the reader's printer starts with
+    QString cancelAt;
+    bool window = true;
+    int cancelAfterMs = 0;
     QStringList files;
     const QStringList args = QApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -100,10 +116,21 @@ int main(int argc, char* argv[])
             timeoutS = args[++i].toDouble();
         else if (args[i] == QLatin1String("--margins-mm") && i + 1 < args.size())
             marginsMm = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--no-window"))
+            window = false;
+        else if (args[i] == QLatin1String("--cancel-at") && i + 1 < args.size())
+            cancelAt = args[++i];
+        else if (args[i] == QLatin1String("--cancel-after") && i + 1 < args.size())
+            cancelAfterMs = args[++i].toInt();
         else
             files << args[i];
     }
-    if (files.size() != 2 || timeoutS <= 0) {
+    using platform::PrintJob;
+    const QMap<QString, PrintJob::State> phases{
+        {QStringLiteral("layout"), PrintJob::State::LayingOut},
+        {QStringLiteral("finishing"), PrintJob::State::Finishing},
+        {QStringLiteral("sending"), PrintJob::State::Sending}};
+    if (files.size() != 2 || timeoutS <= 0 || (!cancelAt.isEmpty() && !phases.contains(cancelAt))) {
         complain(QStringLiteral("usage: print_harness [--qt-print|--bare] [--margins-mm MM] "
                                 "[--timeout SECONDS] FILE OUT.pdf"));
         return 2;
@@ -127,8 +154,41 @@ int main(int argc, char* argv[])
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QElapsedTimer clock;
 
+    // The job as the reader runs it, with its window watching it.
+    PrintJob job;
+    if (window)
+        new platform::PrintProgress(&job, &view);
+    QElapsedTimer cancelClock;
+    if (!cancelAt.isEmpty()) {
+        QObject::connect(&job, &PrintJob::stateChanged, &application, [&](PrintJob::State state) {
+            if (state != phases.value(cancelAt))
+                return;
+            QTimer::singleShot(cancelAfterMs, &application, [&] {
+                say(QStringLiteral("cancelled_in %1")
+                        .arg(QVariant::fromValue(job.state()).toString()));
+                cancelClock.start();
+                job.cancel();
+            });
+        });
+    }
+
     const auto printed = [&](bool ok, const QString& error) {
         const qint64 ms = clock.elapsed();
+        if (cancelClock.isValid()) {
+            say(QStringLiteral("cancel_ms %1").arg(cancelClock.elapsed()));
+            // The cancelled job's last step still runs on a pool thread and then hands its
+            // end back to this thread; the application must not go before it has.
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::sendPostedEvents();
+            say(QStringLiteral("settled_ms %1").arg(cancelClock.elapsed()));
+            if (QFileInfo::exists(outFile)) {
+                complain(QStringLiteral("a cancelled job left %1").arg(outFile));
+                QCoreApplication::exit(1);
+                return;
+            }
+            QCoreApplication::exit(0);
+            return;
+        }
         if (!ok) {
             complain(QStringLiteral("print failed: %1").arg(error));
             QCoreApplication::exit(1);
@@ -181,7 +241,7 @@ int main(int argc, char* argv[])
                 setUpAsThePromptLeavesIt(*printer, outFile, view.page()->title(), marginsMm);
                 say(QStringLiteral("page_layout %1").arg(describe(printer->pageLayout())));
                 clock.start();
-                pagePrinter.print(*printer);
+                pagePrinter.print(*printer, &job);
             }
         });
     });

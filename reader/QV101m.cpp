@@ -139,6 +139,9 @@ void QV101m::buildControls()
     connect(WebBrowser1, &platform::BrowserView::printRefused, this, [] {
         platform::Handler::run([] { platform::ErrorTrap().attempt(tellPrintDisabled); });
     });
+    // A whole-book print cancelled while its book loads is not to be prompted for.
+    connect(WebBrowser1, &platform::BrowserView::printJobEnded, this,
+            [this] { Timer1->setEnabled(false); });
     connect(WebBrowser1, &platform::BrowserView::loadFinished, this, [](bool ok) {
         if (ok)
             platform::traceMilestone("page loaded");
@@ -207,6 +210,7 @@ void QV101m::Command3_Click()
 void QV101m::Command1_Click()
 {
     WebBrowser1->Navigate(wholeBookLocation());
+    WebBrowser1->printWhenLoaded();
     Timer1->setEnabled(true);
 }
 

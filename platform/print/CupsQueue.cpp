@@ -120,8 +120,12 @@ QStringList CupsQueue::dialogJobOptions(const QPrinter& printer)
     return {};
 }
 
-QString CupsQueue::submit(const QueueOrder& order, const QString& title, const QByteArray& pdf)
+QString CupsQueue::submit(const QueueOrder& order, const QString& title, const QByteArray& pdf,
+                          const std::shared_ptr<const std::atomic_bool>& stop)
 {
+    const auto stopped = [&stop] { return stop && stop->load(); };
+    if (stopped())
+        return tr("Printing was stopped.");
     const QByteArray fullName = order.printerName.toUtf8();
     const qsizetype slash = fullName.indexOf('/');
     const QByteArray queueName = slash < 0 ? fullName : fullName.left(slash);
@@ -163,6 +167,10 @@ QString CupsQueue::submit(const QueueOrder& order, const QString& title, const Q
         return abandon(cupsError());
     constexpr qsizetype kChunk = qsizetype{64} * 1024;
     for (qsizetype at = 0; at < pdf.size(); at += kChunk) {
+        if (stopped()) {
+            cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name);
+            return abandon(tr("Printing was stopped."));
+        }
         const qsizetype length = qMin(kChunk, pdf.size() - at);
         if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData() + at,
                                  static_cast<size_t>(length))
@@ -175,6 +183,9 @@ QString CupsQueue::submit(const QueueOrder& order, const QString& title, const Q
     // Every status up to the last "successful-ok" one means the scheduler kept the job.
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name) > IPP_STATUS_OK_EVENTS_COMPLETE)
         return abandon(cupsError());
+    // Stopped while the last bytes went: the job is in the queue, and leaves it again.
+    if (stopped())
+        return abandon(tr("Printing was stopped."));
     return {};
 }
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -38,8 +40,10 @@ public:
 
     // Hands the PDF to the queue as one job. Blocks until the scheduler has taken it, so it
     // runs on a worker thread; CUPS keeps its connection and last error per thread. Returns
-    // why it failed in a user's words, or nothing once the scheduler has kept the job.
-    static QString submit(const QueueOrder& order, const QString& title, const QByteArray& pdf);
+    // why it failed in a user's words, or nothing once the scheduler has kept the job. Once
+    // stop is set it sends no more and cancels the job in the queue, also one already sent.
+    static QString submit(const QueueOrder& order, const QString& title, const QByteArray& pdf,
+                          const std::shared_ptr<const std::atomic_bool>& stop = {});
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/print/PdfFinisher.h"
 #include "platform/print/PendingPdfPages.h"
 #include "platform/print/PrintDecorations.h"
+#include "platform/print/PrintJob.h"
 #include "platform/print/PrintScripts.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
@@ -11,6 +12,7 @@
 #include "platform/runtime/WholeFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFuture>
 #include <QPageLayout>
 #include <QPageRanges>
@@ -218,10 +220,11 @@ QByteArray finishedPdf(const QByteArray& enginePdf, const std::shared_ptr<Docume
 // Gives the PDF where the prompt said: to a file at once, to a queue on a pool thread, as
 // handing a long document to the scheduler takes a while. The future holds why it could
 // not, in a user's words, or nothing.
-QFuture<QString> deliver(const Order& order, const QByteArray& pdf)
+QFuture<QString> deliver(const Order& order, const QByteArray& pdf,
+                         const std::shared_ptr<const std::atomic_bool>& stop)
 {
     if (!order.toFile)
-        return QtConcurrent::run(&CupsQueue::submit, order.queue, order.title, pdf);
+        return QtConcurrent::run(&CupsQueue::submit, order.queue, order.title, pdf, stop);
     QString failure = saveWhole(order.fileName, pdf);
     if (!failure.isEmpty())
         failure = PagePrinter::tr("The PDF file \"%1\" could not be written (%2).")
@@ -248,6 +251,13 @@ public:
     {
         if (!printer_ || !printer_->isCurrent(number_))
             throw PlatformError(kErrPrintCancelled, QStringLiteral("The job was abandoned"));
+    }
+    // The job's next phase, once it has been checked that the job goes on.
+    void enter(PrintJob::State phase) const
+    {
+        check();
+        printer_->job_->enter(phase);
+        check();  // a watcher may have cancelled it
     }
     void answered() const
     {
@@ -276,24 +286,55 @@ PagePrinter::PagePrinter(QWebEngineView* view, QObject* parent)
 
 PagePrinter::~PagePrinter() = default;
 
-void PagePrinter::print(const QPrinter& settings)
+bool PagePrinter::isCurrent(quint64 job) const
+{
+    return busy_ && job == jobNumber_ && job_ && !job_->isFinished();
+}
+
+PrintJob* PagePrinter::print(const QPrinter& settings, PrintJob* job)
 {
     if (busy_)
         throw PlatformError(kErrPrintFailed, tr("The page is still being printed."));
     busy_ = true;
     ++jobNumber_;
+    stop_ = std::make_shared<std::atomic_bool>(false);
+    if (!job) {
+        ownJob_ = std::make_unique<PrintJob>();
+        job = ownJob_.get();
+    }
+    job_ = job;
+    // The cancel is answered from the event loop, so that a job cancelled as it starts still
+    // reports its end only after print() has returned.
+    connect(job, &PrintJob::stateChanged, this, [this, number = jobNumber_](PrintJob::State state) {
+        if (state != PrintJob::State::Cancelled)
+            return;
+        stop_->store(true);
+        QMetaObject::invokeMethod(
+            this,
+            [this, number] {
+                if (busy_ && number == jobNumber_)
+                    complete(false, tr("Printing was stopped."));
+            },
+            Qt::QueuedConnection);
+    });
+    job->enter(PrintJob::State::LayingOut);
     if (!view_) {
         failLater(tr("There is no page to print."));
-        return;
+        return job;
     }
     const QPointer<QWebEnginePage> page = view_->page();
     const Order order = Order::from(settings, page->title());
     if (order.toFile && order.fileName.isEmpty()) {
         failLater(tr("No file name was given for the PDF file."));
-        return;
+        return job;
     }
+    if (job->title().isEmpty())
+        job->setTitle(order.title);
+    job->setDestination(
+        order.toFile ? QFileInfo(order.fileName).fileName() : settings.printerName(), order.toFile);
     watch(jobNumber_);
-    const std::shared_ptr<Job> job = Job::start(this, jobNumber_);
+    const std::shared_ptr<const std::atomic_bool> stop = stop_;
+    const std::shared_ptr<Job> step = Job::start(this, jobNumber_);
     // A page without a title is printed under the name of the window that shows it.
     const QString windowTitle = view_->window()->windowTitle();
     const QString untitledName = windowTitle.isEmpty() ? order.title : windowTitle;
@@ -307,10 +348,10 @@ void PagePrinter::print(const QPrinter& settings)
     // with the request outstanding. So the page first says what paper its style asks for, in
     // the time watch() gives it, and the PDF is asked for only once it has answered.
     answerOf(page, printScript(QStringLiteral("smallest-paper.js")))
-        .then(job.get(),
+        .then(step.get(),
               [=](const QVariant& paper) {
-                  job->check();
-                  job->answered();
+                  step->check();
+                  step->answered();
                   refuseTooSmallPaper(paper, order.layout);
                   // The engine says where headings land only for elements that links point
                   // at, so headings no link reaches get an empty marker and a hidden link to
@@ -318,9 +359,9 @@ void PagePrinter::print(const QPrinter& settings)
                   return answerOf(page, markScript(marker, order.layout));
               })
         .unwrap()
-        .then(job.get(),
+        .then(step.get(),
               [=](const QVariant& facts) {
-                  job->check();
+                  step->check();
                   *document = Document::from(facts, page ? page->url() : QUrl(), untitledName);
                   // The furniture is drawn while the engine prints.
                   document->furniture = QtConcurrent::run(
@@ -329,7 +370,7 @@ void PagePrinter::print(const QPrinter& settings)
                   return enginePdfOf(page, order.layout, order.ranges);
               })
         .unwrap()
-        .then(job.get(),
+        .then(step.get(),
               [=](const QByteArray& pdf) {
                   // The markers go as soon as the engine has the page, whatever became of
                   // the job.
@@ -337,7 +378,7 @@ void PagePrinter::print(const QPrinter& settings)
                       page->runJavaScript(
                           printScript(QStringLiteral("unmark-headings.js")).arg(marker),
                           QWebEngineScript::ApplicationWorld);
-                  job->check();
+                  step->check();
                   if (pdf.isEmpty() && order.ranges.isEmpty())
                       throw PlatformError(kErrPrintFailed,
                                           tr("The page could not be made into a PDF document."));
@@ -347,20 +388,23 @@ void PagePrinter::print(const QPrinter& settings)
                                              "Check that the pages %1 exist.")
                                               .arg(order.ranges.toString()));
                   // qpdf reads and writes a long document for seconds: on a pool thread.
+                  step->enter(PrintJob::State::Finishing);
                   return QtConcurrent::run(&finishedPdf, pdf, document, order.layout);
               })
         .unwrap()
-        .then(job.get(),
+        .then(step.get(),
               [=](const QByteArray& finished) {
-                  job->check();
-                  return deliver(order, finished);
+                  step->enter(PrintJob::State::Sending);
+                  return deliver(order, finished, stop);
               })
         .unwrap()
-        .then(job.get(), [job](const QString& failure) { job->end(failure); })
-        .onFailed(job.get(), [job](const PlatformError& error) { job->end(error.description()); })
-        .onFailed(job.get(),
-                  [job] { job->end(tr("The page could not be made into a PDF document.")); })
-        .onCanceled(job.get(), [job] { job->end(tr("Printing was stopped.")); });
+        .then(step.get(), [step](const QString& failure) { step->end(failure); })
+        .onFailed(step.get(),
+                  [step](const PlatformError& error) { step->end(error.description()); })
+        .onFailed(step.get(),
+                  [step] { step->end(tr("The page could not be made into a PDF document.")); })
+        .onCanceled(step.get(), [step] { step->end(tr("Printing was stopped.")); });
+    return job;
 }
 
 void PagePrinter::watch(quint64 job)
@@ -383,6 +427,14 @@ void PagePrinter::complete(bool ok, const QString& errorDescription)
     busy_ = false;
     deadline_->stop();
     disconnect(rendererWatch_);
+    stop_->store(true);
+    if (job_) {
+        disconnect(job_, nullptr, this, nullptr);
+        if (ok)
+            job_->succeed();
+        else
+            job_->fail(errorDescription);  // a cancelled job stays cancelled
+    }
     emit finished(ok, ok ? QString() : errorDescription);
 }
 

@@ -5,10 +5,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+#include <memory>
+
 class QPrinter;
 class QWebEngineView;
 
 namespace platform {
+
+class PrintJob;
 
 // Prints the page a web view shows, using the settings a print prompt left in a QPrinter.
 //
@@ -20,7 +25,8 @@ namespace platform {
 // at all; a printer queue gets the same PDF in one job. The steps of a job, from the page's
 // first answer to the file or the queue, are written in order in print().
 //
-// A job runs asynchronously and ends with exactly one finished() signal.
+// A job runs asynchronously and ends with exactly one finished() signal. Its phases and its
+// cancel are those of a PrintJob.
 class PagePrinter : public QObject {
     Q_OBJECT
 public:
@@ -32,7 +38,9 @@ public:
     // Pages are selected as a print dialog leaves them: pageRanges() when printRange() is
     // PageRange, every page otherwise.
     // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
-    void print(const QPrinter& settings);
+    // The job is the given one, which must outlive it, or one of the printer's own; cancelling
+    // it ends the job without its file or queue entry.
+    PrintJob* print(const QPrinter& settings, PrintJob* job = nullptr);
 
     // Ends the running job at once as failed; whatever the page answers later is dropped.
     void abandon();
@@ -55,7 +63,7 @@ private:
     void complete(bool ok, const QString& errorDescription);
     void failLater(const QString& errorDescription);
 
-    bool isCurrent(quint64 job) const { return busy_ && job == jobNumber_; }
+    bool isCurrent(quint64 job) const;
 
     QPointer<QWebEngineView> view_;
     bool busy_ = false;
@@ -64,6 +72,10 @@ private:
     int timeLimitMs_ = 120'000;
     QTimer* deadline_;
     QMetaObject::Connection rendererWatch_;
+    QPointer<PrintJob> job_;
+    std::unique_ptr<PrintJob> ownJob_;
+    // Set once the running job has ended, so that a queue still being fed drops it.
+    std::shared_ptr<std::atomic_bool> stop_;
 };
 
 }  // namespace platform

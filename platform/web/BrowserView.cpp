@@ -4,6 +4,7 @@
 #include "platform/forms/Twips.h"
 #include "platform/print/PagePrinter.h"
 #include "platform/print/PendingPdfPages.h"
+#include "platform/print/PrintProgress.h"
 #include "platform/print/PrintPrompt.h"
 #include "platform/runtime/Errors.h"
 #include "platform/runtime/Handler.h"
@@ -285,6 +286,11 @@ void BrowserView::Navigate(const QString& location)
     if (!url.isValid())
         throw PlatformError(kErrInvalidPropertyValue,
                             QStringLiteral("The location is not valid: %1").arg(location));
+    // What a print job prints stays shown until it has ended.
+    if (holding_) {
+        heldUrl_ = url;
+        return;
+    }
     if (navigated_)
         watchForHang(url);
     load(url);
@@ -417,22 +423,97 @@ void BrowserView::ExecWB(BrowserCommand command, CommandOption)
     if (promptOpen_ || printer_->busy())
         throw PlatformError(kErrPrintFailed, QStringLiteral("A print job is already running"));
     windowClosed_ = false;
-    {
-        const QScopedValueRollback promptOpen(promptOpen_, true);
-        waitWhileLoading();
-        QPrinter& settings = printSettings();
-        settings.setDocName(title());
-        if (!SessionPrintChoice::ask(settings, title(), url(), window()))
+    // "Print Entire Book" started its job with the click; any other starts once the prompt
+    // is confirmed.
+    QPointer<PrintJob> job = jobRunning() ? job_ : nullptr;
+    const auto stopIfCancelled = [&job] {
+        if (job && job->isFinished())
             throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+    };
+    // From here until the job has ended, what the reader does next waits for it.
+    holdNavigation(true);
+    try {
+        {
+            const QScopedValueRollback promptOpen(promptOpen_, true);
+            waitWhileLoading(job);
+            stopIfCancelled();
+            QPrinter& settings = printSettings();
+            settings.setDocName(title());
+            if (!SessionPrintChoice::ask(settings, title(), url(), window()))
+                throw PlatformError(kErrPrintCancelled, QStringLiteral("Printing was cancelled"));
+            stopIfCancelled();
+        }
+        if (!job)
+            job = startPrintJob(PrintJob::State::LayingOut);
+        printAndWait(job);
+    } catch (...) {
+        if (job)
+            job->cancel();
+        holdNavigation(false);
+        throw;
     }
-    printAndWait();
+    holdNavigation(false);
 }
 
-void BrowserView::waitWhileLoading()
+void BrowserView::holdNavigation(bool held)
+{
+    holding_ = held;
+    if (held) {
+        page_->holdNavigation(true);
+        return;
+    }
+    QUrl wanted = page_->takeHeldNavigation();
+    page_->holdNavigation(false);
+    if (!heldUrl_.isEmpty())
+        wanted = std::exchange(heldUrl_, QUrl());
+    // The reader's last wish while the job ran.
+    if (!wanted.isEmpty() && !windowClosed_)
+        QTimer::singleShot(0, this, [this, wanted] {
+            if (!holding_)
+                load(wanted);
+        });
+}
+
+void BrowserView::printWhenLoaded()
+{
+    if (jobRunning())
+        return;
+    PrintJob* job = startPrintJob(PrintJob::State::WaitingForBook);
+    connect(view_, &QWebEngineView::loadProgress, job, [job](int percent) {
+        if (job->state() == PrintJob::State::WaitingForBook)
+            job->setProgress(percent, 100);
+    });
+    connect(view_, &QWebEngineView::titleChanged, job, &PrintJob::setTitle);
+}
+
+PrintJob* BrowserView::startPrintJob(PrintJob::State first)
+{
+    if (job_)
+        job_->deleteLater();  // long ended
+    job_ = new PrintJob(this, first);
+    job_->setTitle(title().isEmpty() ? window()->windowTitle() : title());
+    new PrintProgress(job_, window());
+    connect(job_, &PrintJob::stateChanged, this, [this, job = job_.data()] {
+        if (job->isFinished())
+            endPrintJob(job);
+    });
+    return job_;
+}
+
+void BrowserView::endPrintJob(PrintJob* job)
+{
+    if (job == job_)
+        emit printJobEnded();
+}
+
+void BrowserView::waitWhileLoading(const PrintJob* job)
 {
     if (!loading_)
         return;
     QEventLoop loop;
+    // Cancelling the job ends the wait for its book.
+    if (job)
+        connect(job, &PrintJob::stateChanged, &loop, &QEventLoop::quit);
     QTimer patience;
     patience.setSingleShot(true);
     connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -482,7 +563,7 @@ void BrowserView::askDocumentWhetherLoaded()
         });
 }
 
-void BrowserView::printAndWait()
+void BrowserView::printAndWait(PrintJob* job)
 {
     bool done = false;
     bool ok = false;
@@ -494,7 +575,7 @@ void BrowserView::printAndWait()
         failure = description;
         loop.quit();
     });
-    printer_->print(printSettings());
+    printer_->print(printSettings(), job);
     if (!done)
         loop.exec();
     if (!done)
@@ -508,6 +589,9 @@ void BrowserView::printAndWait()
     }
     if (!ok && windowClosed_)
         throw PlatformError(kErrPrintFailed, failure);
+    // The reader stopped it: nothing to tell.
+    if (job->state() == PrintJob::State::Cancelled)
+        throw PlatformError(kErrPrintCancelled, failure);
     if (!ok) {
         // The window's print command ignores failures; the job's own layer says once what
         // became of it, so a PDF that was never written does not pass for a success.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/print/PrintJob.h"
 #include "platform/runtime/RateLimit.h"
 
 #include <QDeadlineTimer>
 #include <QFlags>
 #include <QList>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -68,6 +70,14 @@ public:
     void ExecWB(BrowserCommand command, CommandOption option);
     // The print settings, remembered from one prompt to the next.
     QPrinter& printSettings();
+    // Starts the job of a print that comes once the page now loading has loaded ("Print
+    // Entire Book"): it waits for the book from now on, and the next ExecWB prints it. Does
+    // nothing while a job runs.
+    void printWhenLoaded();
+    // The running print job, or the last one; null before the first. Its "Printing" window
+    // belongs to this view's window. From the print delay's end (ExecWB) to the job's end the
+    // page shown stays put: Navigate(), a link or Back is carried out once the job has ended.
+    PrintJob* printJob() const { return job_; }
 
     bool isLoading() const { return loading_; }
     QUrl url() const;
@@ -95,6 +105,8 @@ signals:
     // user is to be told that printing is not possible now.
     void printRefused();
     void loadFinished(bool ok);
+    // A print job has ended, done, failed or cancelled.
+    void printJobEnded();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,9 +123,13 @@ private:
     void endHungPage(const QUrl& url, qint64 renderer);
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
-    void waitWhileLoading();
+    void waitWhileLoading(const PrintJob* job);
     void askDocumentWhetherLoaded();
-    void printAndWait();
+    void printAndWait(PrintJob* job);
+    PrintJob* startPrintJob(PrintJob::State first);
+    void endPrintJob(PrintJob* job);
+    void holdNavigation(bool held);
+    bool jobRunning() const { return job_ && !job_->isFinished(); }
 
     QWebEngineView* view_;
     ConfinedPage* page_;
@@ -126,6 +142,9 @@ private:
     bool ownStartAwaited_ = false;  // Navigate() was called and its load has not started yet
     PagePrinter* printer_;
     std::unique_ptr<QPrinter> settings_;
+    QPointer<PrintJob> job_;
+    bool holding_ = false;  // ExecWB is running: the page shown stays put
+    QUrl heldUrl_;  // Navigate()'s newest place while the page was held
     bool promptOpen_ = false;
     bool windowClosed_ = false;  // the window closed while the running print job went on
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone

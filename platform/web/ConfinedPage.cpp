@@ -308,6 +308,10 @@ bool ConfinedPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
                        QUrl(url.toString().left(40)));
             return false;
         }
+        if (held_ && isMainFrame && type != NavigationTypeTyped) {
+            heldUrl_ = url;
+            return false;
+        }
         return true;
     }
     if (isMainFrame && type == NavigationTypeLinkClicked)
@@ -315,6 +319,12 @@ bool ConfinedPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
     else
         logRefusal(QStringLiteral("refused a navigation of the page:"), url);
     return false;
+}
+
+void ConfinedPage::holdNavigation(bool held)
+{
+    held_ = held;
+    heldUrl_.clear();
 }
 
 void ConfinedPage::onNewWindowRequested(QWebEngineNewWindowRequest& request)
@@ -325,6 +335,10 @@ void ConfinedPage::onNewWindowRequested(QWebEngineNewWindowRequest& request)
         return;
     }
     if (allowsResource(url) && url.scheme() == QLatin1String("file")) {
+        if (held_) {
+            heldUrl_ = url;
+            return;
+        }
         setUrl(url);  // the book's own pages open here
         return;
     }

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QWebEnginePage>
 
+#include <QUrl>
+
 #include <memory>
+#include <utility>
 
 class QDialog;
 
@@ -50,6 +53,10 @@ public:
     // going away).
     void dismissDialog();
     bool dialogOpen() const { return !openDialog_.isNull(); }
+    // While held, the page goes nowhere (a link, Back, its own script): the newest place
+    // asked for is kept instead, for when the hold ends. The program's own loads still go.
+    void holdNavigation(bool held);
+    QUrl takeHeldNavigation() { return std::exchange(heldUrl_, QUrl()); }
 
 signals:
     void fileChooserRefused();
@@ -73,6 +80,8 @@ private:
     std::unique_ptr<FolderRequestFilter> filter_;
     QDeadlineTimer userInput_;  // running out after the user's last unused click; expired: none
     QPointer<QDialog> openDialog_;
+    bool held_ = false;
+    QUrl heldUrl_;
 };
 
 }  // namespace platform

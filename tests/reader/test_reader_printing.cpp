@@ -1,5 +1,7 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/Timer.h"
+#include "platform/print/PrintJob.h"
+#include "platform/print/PrintProgress.h"
 #include "platform/runtime/Errors.h"
 #include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
@@ -12,6 +14,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -215,6 +218,100 @@ private slots:
         QCOMPARE(promptsAt_.size(), 1);
         QCOMPARE(rig_->watcher->texts(), QStringList{kDisabled});
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
+    // The "Printing" window of a whole-book print: each phase in words while the job runs,
+    // gone when it ends; Escape cancels it quietly, keeps the older file and leaves printing
+    // working.
+    void theProgressWindowShowsThePhasesAndEscapeCancels()
+    {
+        using platform::PrintJob;
+        QV101m& w = rig_->show();
+        QStringList phases;
+        QPointer<platform::PrintProgress> progress;
+        PrintJob::State cancelAt = PrintJob::State::Done;  // none
+        const auto start = [&](bool escapeWhileLoading) {
+            QTest::mouseClick(w.Command1, Qt::LeftButton);
+            PrintJob* job = w.WebBrowser1->printJob();
+            QVERIFY(job);
+            QCOMPARE(job->state(), PrintJob::State::WaitingForBook);
+            progress = w.findChild<platform::PrintProgress*>();
+            QVERIFY(progress);
+            connect(job, &PrintJob::stateChanged, progress, [&](PrintJob::State state) {
+                if (!progress || job->isFinished())
+                    return;
+                phases << progress->findChildren<QLabel*>().at(1)->text();
+                if (state == cancelAt)
+                    QMetaObject::invokeMethod(
+                        progress, [&] { QTest::keyClick(progress, Qt::Key_Escape); },
+                        Qt::QueuedConnection);
+            });
+            QTRY_VERIFY(progress && progress->isVisible());
+            QCOMPARE(progress->windowTitle(), QStringLiteral("Printing - DA1011"));
+            QCOMPARE(progress->findChildren<QLabel*>().at(1)->text(),
+                     QStringLiteral("Loading the book\u2026"));
+            if (escapeWhileLoading)
+                QTest::keyClick(progress, Qt::Key_Escape);
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+            QTRY_VERIFY(!progress);
+        };
+
+        start(false);
+        QCOMPARE(w.WebBrowser1->printJob()->state(), PrintJob::State::Done);
+        QCOMPARE(phases,
+                 QStringList({QStringLiteral("Laying out pages\u2026"),
+                              QStringLiteral("Adding page numbers\u2026"),
+                              QStringLiteral("Saving printed.pdf\u2026")}));
+        QFile printed(pdfPath());
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        const QByteArray firstPdf = printed.readAll();
+        printed.close();
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+
+        for (const bool whileLoading : {true, false}) {
+            phases.clear();
+            cancelAt = whileLoading ? PrintJob::State::Done : PrintJob::State::LayingOut;
+            start(whileLoading);
+            QCOMPARE(w.WebBrowser1->printJob()->state(), PrintJob::State::Cancelled);
+            QCOMPARE(phases,
+                     whileLoading ? QStringList{}
+                                  : QStringList{QStringLiteral("Laying out pages\u2026")});
+            QVERIFY(rig_->watcher->seen().isEmpty());
+            QVERIFY(printed.open(QIODevice::ReadOnly));
+            QCOMPARE(printed.readAll(), firstPdf);
+            printed.close();
+        }
+        QTRY_VERIFY(printingEnabled(w));
+        QFile::remove(pdfPath());
+        const qsizetype prompts = promptsAt_.size();
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), prompts + 1);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
+    }
+
+    // "Table Of Contents" while the whole book prints: the book is printed whole, and the
+    // contents come once it is done.
+    void readingOnWhileTheBookPrintsLeavesThePrintWhole()
+    {
+        QV101m& w = rig_->show();
+        // Clicked as soon as the prompt has gone and the job runs.
+        QTimer printing;
+        connect(&printing, &QTimer::timeout, &w, [&] {
+            if (QApplication::activeModalWidget() || printingEnabled(w))
+                return;
+            printing.stop();
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+        });
+        whilePrompting_ = [&printing] { printing.start(1); };
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+        QCOMPARE(promptsAt_.size(), 1);
+        QVERIFY(rig_->watcher->seen().isEmpty());
+        const QString text = normalized(pdfText(pdfPath()));
+        QVERIFY(text.contains(QStringLiteral("Chapter 1: What Is Quorvel?")));
+        QVERIFY(text.contains(kLastWords));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
     }
 
     void closingTheWindowWhileItPrintsIsSafe()

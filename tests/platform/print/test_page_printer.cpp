@@ -1,5 +1,6 @@
 #include "platform/print/CupsQueue.h"
 #include "platform/print/PagePrinter.h"
+#include "platform/print/PrintJob.h"
 
 #include "platform/runtime/Errors.h"
 #include "support/PrintTools.h"
@@ -27,6 +28,7 @@
 #include <memory>
 
 using platform::PagePrinter;
+using platform::PrintJob;
 
 namespace {
 
@@ -153,6 +155,8 @@ private slots:
     void queueGetsCopiesInTheChosenOrder();
     void queueGetsTheDialogsJobOptions();
     void removedQueueFails();
+    void cancelEndsTheJobAtEachPhase_data();
+    void cancelEndsTheJobAtEachPhase();
 };
 
 void TestPagePrinter::initTestCase()
@@ -542,6 +546,80 @@ void TestPagePrinter::removedQueueFails()
     qInfo("%s", qPrintable(outcome.description));
     QVERIFY2(outcome.description.contains(gone), qPrintable(outcome.description));
     QVERIFY(!printer.busy());
+}
+
+void TestPagePrinter::cancelEndsTheJobAtEachPhase_data()
+{
+    QTest::addColumn<PrintJob::State>("phase");
+    QTest::addColumn<bool>("toQueue");
+    QTest::addColumn<bool>("replacing");
+    QTest::newRow("laying out, new file") << PrintJob::State::LayingOut << false << false;
+    QTest::newRow("laying out, replacing") << PrintJob::State::LayingOut << false << true;
+    QTest::newRow("adding page numbers") << PrintJob::State::Finishing << false << true;
+    QTest::newRow("saving") << PrintJob::State::Sending << false << true;
+    QTest::newRow("laying out, to a queue") << PrintJob::State::LayingOut << true << false;
+    QTest::newRow("sending to a queue") << PrintJob::State::Sending << true << false;
+}
+
+void TestPagePrinter::cancelEndsTheJobAtEachPhase()
+{
+    QFETCH(PrintJob::State, phase);
+    QFETCH(bool, toQueue);
+    QFETCH(bool, replacing);
+    if (toQueue) {
+        if (const QString reason = queueSkipReason(); !reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        QFile::remove(queue_->output);
+    }
+    QVERIFY(load("long.html"));
+    const QString target = dir_.filePath("cancelled.pdf");
+    QFile::remove(target);
+    const QByteArray earlier = "%PDF-1.4 the reader's earlier file";
+    if (replacing)
+        QVERIFY(writeFile(target, earlier));
+    auto settings = pdfPrinter(target);
+    if (toQueue) {
+        settings->setOutputFormat(QPrinter::NativeFormat);
+        settings->setPrinterName(queue_->name);
+    }
+
+    PagePrinter printer(view_.get());
+    PrintJob job;
+    QList<PrintJob::State> states;
+    connect(&job, &PrintJob::stateChanged, this, [&](PrintJob::State state) {
+        states << state;
+        if (state == phase)
+            job.cancel();
+    });
+    QSignalSpy finished(&printer, &PagePrinter::finished);
+    QCOMPARE(printer.print(*settings, &job), &job);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
+    QVERIFY(!finished.first().at(0).toBool());
+    QCOMPARE(job.state(), PrintJob::State::Cancelled);
+    QCOMPARE(states.last(), PrintJob::State::Cancelled);
+    QCOMPARE(states.count(PrintJob::State::Cancelled), 1);
+    QVERIFY(!printer.busy());
+
+    // No file, or the one it was to replace with its bytes, and nothing beside it.
+    QCOMPARE(QDir(dir_.path()).entryList({"cancelled.pdf*"}, QDir::Files | QDir::Hidden),
+             replacing ? QStringList{"cancelled.pdf"} : QStringList{});
+    if (replacing) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), earlier);
+    }
+    if (toQueue) {
+        QTRY_VERIFY_WITH_TIMEOUT(queue_->idle(), kJobTimeoutMs);
+        QVERIFY(!QFile::exists(queue_->output));
+    }
+
+    // A print works right after, with the printer's own job.
+    const Outcome again = printAndWait(printer, *settings);
+    QVERIFY2(again.ok, qPrintable(again.description));
+    QCOMPARE(job.state(), PrintJob::State::Cancelled);
+    if (toQueue)
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
+    QCOMPARE(pdfPages(toQueue ? queue_->output : target), kLongPages);
 }
 
 DA1011_TEST_MAIN(TestPagePrinter)
