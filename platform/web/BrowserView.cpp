@@ -52,8 +52,10 @@ constexpr int kUnansweredPageMs = 5000;
 constexpr int kAskLeavingPageEveryMs = 250;
 // The hourglass shows once the page being left has kept the next one waiting this long.
 constexpr int kBusyPointerMs = 500;
-// The next page's load has started by now when the page being left answers.
+// The next page's load has started by now when the page being left answers, that is has
+// answered one of the last two questions.
 constexpr int kLeaveStartMs = 1000;
+constexpr qint64 kAnsweringMs = qint64{2} * kAskLeavingPageEveryMs;
 // A print job still running this long after its window was closed is given up, so that
 // closing the window always ends the program within seconds.
 constexpr int kClosedJobGraceMs = 5000;
@@ -347,11 +349,11 @@ void BrowserView::checkLeavingPage()
         return;
     }
     // The engine may drop a request that comes while it still settles the user's last choice
-    // to stay on the page; a page that answers but has not started to make way is asked again
-    // (and does not ask the user again whether to leave).
+    // to stay on the page; a page that answers but has not started to make way is asked once
+    // more (and does not ask the user again whether to leave).
     if (!leaveStarted_ && !page_->dialogOpen() && sinceAsked_.hasExpired(kLeaveStartMs)
-        && !sinceAnswer_.hasExpired(kAskLeavingPageEveryMs * 2)) {
-        sinceAsked_.restart();
+        && !sinceAnswer_.hasExpired(kAnsweringMs)) {
+        leaveStarted_ = true;
         view_->setUrl(leavingFor_);
     }
     if (sinceAnswer_.hasExpired(kBusyPointerMs) && !busyPointer_) {
