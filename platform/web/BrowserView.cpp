@@ -369,8 +369,6 @@ void BrowserView::checkLeavingPage()
             if (self && self->leaveNumber_ == leaving)
                 self->sinceAnswer_.restart();
         });
-    // The view may never report the end of the load (see askDocumentWhetherLoaded).
-    askDocumentWhetherLoaded();
 }
 
 void BrowserView::stopWatchingForHang()
