@@ -289,6 +289,7 @@ void PagePrinter::print(const QPrinter& settings)
         return;
     }
     watch(jobNumber_);
+    qCDebug(lcPage) << "a print job started: the page's print handlers run";
     const std::shared_ptr<Job> job = Job::start(this, jobNumber_);
     // A page without a title is printed under the name of the window that shows it.
     const QString windowTitle = view_->window()->windowTitle();
