@@ -39,6 +39,13 @@ namespace {
 // How long a page may take to show that its renderer is answering at all.
 constexpr int kResponsivenessWaitMs = 10'000;
 
+// The page's own beforeprint and afterprint handlers, run by the job itself before it asks
+// the engine for the PDF and once it has it: the engine's own print events do not reach the
+// page (the web view holds them back), since a renderer that dies while the engine prints
+// ends the whole program. Dying here, it ends only the job.
+const char* const kBeforePrint = "dispatchEvent(new Event('beforeprint'));";
+const char* const kAfterPrint = "dispatchEvent(new Event('afterprint'));";
+
 // Pages times new destinations: the engine checks every destination on every page it prints,
 // at some 10 microseconds a check, so this is about half a second at most.
 constexpr int kMarkerBudget = 50000;
@@ -334,6 +341,7 @@ PrintJob* PagePrinter::print(const QPrinter& settings, PrintJob* job)
         order.toFile ? QFileInfo(order.fileName).fileName() : settings.printerName(), order.toFile);
     watch(jobNumber_);
     const std::shared_ptr<const std::atomic_bool> stop = stop_;
+    qCDebug(lcPage) << "a print job started: the page's print handlers run";
     const std::shared_ptr<Job> step = Job::start(this, jobNumber_);
     // A page without a title is printed under the name of the window that shows it.
     const QString windowTitle = view_->window()->windowTitle();
@@ -347,7 +355,7 @@ PrintJob* PagePrinter::print(const QPrinter& settings, PrintJob* job)
     // and the engine aborts the whole process when such a page is closed or its renderer ends
     // with the request outstanding. So the page first says what paper its style asks for, in
     // the time watch() gives it, and the PDF is asked for only once it has answered.
-    answerOf(page, printScript(QStringLiteral("smallest-paper.js")))
+    answerOf(page, QLatin1String(kBeforePrint) + printScript(QStringLiteral("smallest-paper.js")))
         .then(step.get(),
               [=](const QVariant& paper) {
                   step->check();
@@ -376,7 +384,8 @@ PrintJob* PagePrinter::print(const QPrinter& settings, PrintJob* job)
                   // the job.
                   if (page)
                       page->runJavaScript(
-                          printScript(QStringLiteral("unmark-headings.js")).arg(marker),
+                          printScript(QStringLiteral("unmark-headings.js")).arg(marker)
+                              + QLatin1String(kAfterPrint),
                           QWebEngineScript::ApplicationWorld);
                   step->check();
                   if (pdf.isEmpty() && order.ranges.isEmpty())
@@ -412,7 +421,9 @@ void PagePrinter::watch(quint64 job)
     deadline_->start(timeLimitMs_);
     // The page's renderer dying takes the job with it: no answer would ever come.
     rendererWatch_ = connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
-        complete(false, tr("The page stopped working while it was being printed."));
+        complete(false,
+                 tr("The page could not be printed: it stopped working while it was "
+                    "being printed (it may have run out of memory)."));
     });
     QTimer::singleShot(qMin(timeLimitMs_, kResponsivenessWaitMs), this, [this, job] {
         if (isCurrent(job) && answeredJob_ != job)

@@ -46,9 +46,19 @@ namespace {
 // view shows; a load that never ends must not hold the prompt back for ever.
 constexpr int kLoadWaitMs = 60'000;
 constexpr int kAskDocumentEveryMs = 250;
-// A page that has not answered this long after it was asked to make way for another is
-// stuck (an endless script), and its renderer is ended so that the next page can come.
-constexpr int kHungPageMs = 1500;
+// A page that has not answered for this long while it is asked to make way for another is
+// stuck (an endless script), and its renderer is ended so that the next page can come. A page
+// that is merely busy (saving what the reader typed as it is left, say) answers within it and
+// is left to finish. Browsers wait longer before they offer to end a page, but they leave the
+// user on the page meanwhile; here the user has asked to go on and waits.
+constexpr int kUnansweredPageMs = 5000;
+constexpr int kAskLeavingPageEveryMs = 250;
+// The hourglass shows once the page being left has kept the next one waiting this long.
+constexpr int kBusyPointerMs = 500;
+// The next page's load has started by now when the page being left answers, that is has
+// answered one of the last two questions.
+constexpr int kLeaveStartMs = 1000;
+constexpr qint64 kAnsweringMs = qint64{2} * kAskLeavingPageEveryMs;
 // A print job still running this long after its window was closed is given up, so that
 // closing the window always ends the program within seconds.
 constexpr int kClosedJobGraceMs = 5000;
@@ -105,8 +115,11 @@ BrowserView::BrowserView(QWidget* parent)
       page_(new ConfinedPage(view_)),
       widthTwips_(static_cast<float>(pixelsToTwips(width()))),
       heightTwips_(static_cast<float>(pixelsToTwips(height()))),
-      printer_(new PagePrinter(view_, this))
+      printer_(new PagePrinter(view_, this)),
+      hangWatch_(new QTimer(this))
 {
+    hangWatch_->setInterval(kAskLeavingPageEveryMs);
+    connect(hangWatch_, &QTimer::timeout, this, &BrowserView::checkLeavingPage);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
@@ -139,6 +152,12 @@ void BrowserView::attachPage()
                     onRendererTerminated();
             });
     connect(page_, &QWebEnginePage::loadingChanged, this, &BrowserView::trackLoading);
+    // The user chose to stay: the page asked for is not coming.
+    connect(page_, &ConfinedPage::leaveCancelled, this, [this] {
+        loading_ = false;
+        ownStartAwaited_ = false;
+        stopWatchingForHang();
+    });
     connect(page_, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF& position) {
         if (page_->renderProcessPid() > 0)
             place_ = position;
@@ -291,9 +310,15 @@ void BrowserView::Navigate(const QString& location)
         heldUrl_ = url;
         return;
     }
-    if (navigated_)
+    // The user's request to go: the page may ask once whether to leave it, and a question it
+    // has open is answered "leave".
+    const bool answered = page_->noteLeaveRequested();
+    const bool leaving = navigated_;
+    // Answered "leave", the question was about going to this very page, which now comes.
+    if (!answered || !loading_ || pendingUrl_ != url)
+        load(url);
+    if (leaving)
         watchForHang(url);
-    load(url);
 }
 
 void BrowserView::load(const QUrl& url)
@@ -307,21 +332,72 @@ void BrowserView::load(const QUrl& url)
 
 void BrowserView::watchForHang(const QUrl& url)
 {
-    // The page shown must let the next one come: a page caught in an endless script never
-    // does. It is asked for a trivial answer in the program's own script world before the
-    // next page is asked for, which it gives at once unless it is stuck; when none has come
-    // and the next page has not finished loading, its renderer is ended.
-    auto answered = std::make_shared<bool>(false);
-    const qint64 renderer = page_->renderProcessPid();
-    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-                         [answered](const QVariant&) { *answered = true; });
-    QTimer::singleShot(kHungPageMs, this,
-                       [this, url, answered, renderer, page = QPointer<ConfinedPage>(page_)] {
-                           if (*answered || page != page_ || !loading_ || pendingUrl_ != url
-                               || !afterHungPage_.isEmpty())
-                               return;
-                           endHungPage(url, renderer);
-                       });
+    // The page shown must let the next one come: a page caught in an endless script, shown or
+    // in its own handlers as it is left, never does. Until the next page has loaded, the page
+    // is asked for a trivial answer in the program's own script world a few times a second;
+    // its renderer answers between two of the page's scripts, and is ended once none has
+    // come for a while.
+    stopWatchingForHang();
+    leavingPage_ = page_;
+    leavingFor_ = url;
+    leavingRenderer_ = page_->renderProcessPid();
+    sinceAnswer_.start();
+    sinceAsked_.start();
+    leaveStarted_ = false;
+    hangWatch_->start();
+    checkLeavingPage();
+}
+
+void BrowserView::checkLeavingPage()
+{
+    if (leavingPage_ != page_ || !loading_ || pendingUrl_ != leavingFor_
+        || !afterHungPage_.isEmpty()) {
+        stopWatchingForHang();
+        return;
+    }
+    // A page waiting for the user's answer to its dialog is not stuck.
+    if (page_->dialogOpen())
+        sinceAnswer_.restart();
+    if (sinceAnswer_.hasExpired(kUnansweredPageMs)) {
+        const QUrl url = leavingFor_;
+        const qint64 renderer = leavingRenderer_;
+        stopWatchingForHang();
+        endHungPage(url, renderer);
+        return;
+    }
+    // The engine may drop a request that comes while it still settles the user's last choice
+    // to stay on the page; a page that answers but has not started to make way is asked once
+    // more (and does not ask the user again whether to leave).
+    if (!leaveStarted_ && !page_->dialogOpen() && sinceAsked_.hasExpired(kLeaveStartMs)
+        && !sinceAnswer_.hasExpired(kAnsweringMs)) {
+        leaveStarted_ = true;
+        view_->setUrl(leavingFor_);
+    }
+    if (sinceAnswer_.hasExpired(kBusyPointerMs) && !busyPointer_) {
+        if (auto* form = qobject_cast<Form*>(window());
+            form && form->mousePointer() == MousePointer::Default) {
+            form->setMousePointer(MousePointer::Hourglass);
+            busyPointer_ = true;
+        }
+    }
+    page_->runJavaScript(
+        QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+        [self = QPointer<BrowserView>(this), leaving = leaveNumber_](const QVariant&) {
+            if (self && self->leaveNumber_ == leaving)
+                self->sinceAnswer_.restart();
+        });
+}
+
+void BrowserView::stopWatchingForHang()
+{
+    hangWatch_->stop();
+    ++leaveNumber_;
+    leavingPage_ = nullptr;
+    if (std::exchange(busyPointer_, false)) {
+        if (auto* form = qobject_cast<Form*>(window());
+            form && form->mousePointer() == MousePointer::Hourglass)
+            form->setMousePointer(MousePointer::Default);
+    }
 }
 
 void BrowserView::endHungPage(const QUrl& url, qint64 renderer)
@@ -386,6 +462,8 @@ void BrowserView::trackLoading(const QWebEngineLoadingInfo& info)
             pendingUrl_ = info.url();
             ownStartAwaited_ = false;
         }
+        if (info.url() == leavingFor_)
+            leaveStarted_ = true;
     } else {
         // The end of an earlier load that a newer navigation cut short is not the end of
         // the newer one.

@@ -4,6 +4,7 @@
 #include "platform/runtime/RateLimit.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFlags>
 #include <QList>
 #include <QPointF>
@@ -16,6 +17,7 @@
 #include <memory>
 
 class QPrinter;
+class QTimer;
 class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineView;
@@ -120,6 +122,8 @@ private:
     void replacePage();
     void load(const QUrl& url);
     void watchForHang(const QUrl& url);
+    void checkLeavingPage();
+    void stopWatchingForHang();
     void endHungPage(const QUrl& url, qint64 renderer);
     void applySize();
     void trackLoading(const QWebEngineLoadingInfo& info);
@@ -148,6 +152,16 @@ private:
     bool promptOpen_ = false;
     bool windowClosed_ = false;  // the window closed while the running print job went on
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone
+    // The page being left while the next one is asked for, and how long since it last answered.
+    QTimer* hangWatch_;
+    QPointer<ConfinedPage> leavingPage_;
+    QUrl leavingFor_;
+    qint64 leavingRenderer_ = 0;
+    QElapsedTimer sinceAnswer_;
+    quint64 leaveNumber_ = 0;  // which leaving the answers belong to
+    bool busyPointer_ = false;  // the hourglass is the watch's
+    QElapsedTimer sinceAsked_;
+    bool leaveStarted_ = false;  // the next page's load has started
     QPointF place_;  // where the page was scrolled to while its renderer lived
     QUrl replacedUrl_;  // what a page replaced after its renderer died showed
     std::function<void()> pageProcessDied_;

@@ -6,6 +6,7 @@
 #include "platform/runtime/Trace.h"
 #include "platform/web/PageScripts.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 #include <QStringList>
 #include <QUrlQuery>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -239,6 +241,8 @@ ConfinedPage::ConfinedPage(QObject* parent)
                 qCInfo(lcPage) << "refused a permission to" << origin << feature;
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
             });
+    connect(this, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) { shown_ = info.url(); });
     connect(this, &QWebEnginePage::fullScreenRequested, this,
             [](QWebEngineFullScreenRequest request) { request.reject(); });
 }
@@ -262,6 +266,17 @@ bool ConfinedPage::allowsResource(const QUrl& url) const
 void ConfinedPage::noteUserInput()
 {
     userInput_.setRemainingTime(kUserInputValidMs);
+    mayAskToLeave_ = true;
+}
+
+bool ConfinedPage::noteLeaveRequested()
+{
+    if (leavePromptOpen_ && openDialog_) {
+        openDialog_->accept();
+        return true;
+    }
+    mayAskToLeave_ = true;
+    return false;
 }
 
 bool ConfinedPage::takeUserInput()
@@ -354,18 +369,37 @@ QStringList ConfinedPage::chooseFiles(FileSelectionMode, const QStringList&, con
     return {};
 }
 
-bool ConfinedPage::admitPageDialog()
+namespace {
+
+bool admitDialogOf(const QUrl& page)
 {
-    DialogBudget& budget = dialogBudgetOf(url());
+    DialogBudget& budget = dialogBudgetOf(page);
     if (budget.suppressed)
         return false;
     if (!budget.recent.admit()) {
         logRefusal(QStringLiteral("the page asked for too many dialogs; the rest are suppressed:"),
-                   url());
+                   page);
         budget.suppressed = true;
         return false;
     }
     return true;
+}
+
+// The engine asks whether to leave a page (its beforeunload handler) as a confirm box with a
+// text of its own, which is how it can be told apart.
+bool isLeavePrompt(const QString& msg)
+{
+    return msg
+        == QCoreApplication::translate("QWebEnginePage",
+                                       "Are you sure you want to leave this page? Changes that "
+                                       "you made may not be saved.");
+}
+
+}  // namespace
+
+bool ConfinedPage::admitPageDialog()
+{
+    return admitDialogOf(url());
 }
 
 void ConfinedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
@@ -466,8 +500,35 @@ void ConfinedPage::javaScriptAlert(const QUrl& securityOrigin, const QString& ms
     runDialog(box);
 }
 
+bool ConfinedPage::askToLeave(const QUrl& securityOrigin, const QString& msg)
+{
+    // Asked at most once for each click or request of the user's, and counted against the
+    // dialogs of the page being left: while the next page is asked for, url() already names
+    // that one. A question that may not be asked is answered "leave", so that no page can keep
+    // the reader on it.
+    const QUrl page = shown_.isEmpty() ? url() : shown_;
+    if (!std::exchange(mayAskToLeave_, false)) {
+        logRefusal(QStringLiteral("left without asking; the page asked again whether to leave:"),
+                   page);
+        return true;
+    }
+    if (!admitDialogOf(page))
+        return true;
+    QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), msg,
+                    QMessageBox::Ok | QMessageBox::Cancel, dialogParent(this), Qt::Dialog);
+    box.setTextFormat(Qt::PlainText);
+    leavePromptOpen_ = true;
+    const bool leave = runDialog(box) == QMessageBox::Ok;
+    leavePromptOpen_ = false;
+    if (!leave)
+        emit leaveCancelled();
+    return leave;
+}
+
 bool ConfinedPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
 {
+    if (isLeavePrompt(msg))
+        return askToLeave(securityOrigin, msg);
     if (!admitPageDialog())
         return false;
     QMessageBox box(QMessageBox::NoIcon, dialogTitle(securityOrigin), dialogText(msg),

@@ -49,6 +49,10 @@ public:
     bool takeUserInput();
     // Whether a page-initiated dialog (including a print request) may be shown now; counts it.
     bool admitPageDialog();
+    // The user asked for another page (the side panel): the page may ask once whether to
+    // leave it. A question of the page's still open is answered "leave", so that the page can
+    // never hold the side panel's buttons back; returns whether one was.
+    bool noteLeaveRequested();
     // Closes the page's open dialog, if any, as if cancelled (the window holding the page is
     // going away).
     void dismissDialog();
@@ -60,6 +64,9 @@ public:
 
 signals:
     void fileChooserRefused();
+    // The user chose to stay when the page asked whether to leave it: the page asked for
+    // does not come.
+    void leaveCancelled();
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
@@ -76,12 +83,16 @@ private:
     void onNewWindowRequested(class QWebEngineNewWindowRequest& request);
     void handOffIfClicked(const QUrl& url);
     int runDialog(QDialog& dialog);
+    bool askToLeave(const QUrl& securityOrigin, const QString& msg);
 
     std::unique_ptr<FolderRequestFilter> filter_;
     QDeadlineTimer userInput_;  // running out after the user's last unused click; expired: none
     QPointer<QDialog> openDialog_;
     bool held_ = false;
     QUrl heldUrl_;
+    bool mayAskToLeave_ = false;  // the user clicked or asked for another page since it last asked
+    bool leavePromptOpen_ = false;
+    QUrl shown_;  // the page whose load was reported last: the one being left while the next loads
 };
 
 }  // namespace platform

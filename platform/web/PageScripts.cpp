@@ -36,6 +36,7 @@ void addPageScripts(QWebEngineScriptCollection& scripts)
 {
     static const bool registered = (registerPageScripts(), true);
     Q_UNUSED(registered);
+    scripts.insert(script(QStringLiteral("hold-print-events"), QWebEngineScript::MainWorld));
     scripts.insert(script(QStringLiteral("guard-every-frame"), QWebEngineScript::MainWorld));
     scripts.insert(
         script(QStringLiteral("record-activated-link"), QWebEngineScript::ApplicationWorld));

@@ -57,6 +57,13 @@ class ReaderPrintingTest : public QObject {
     static QString normalized(const QString& text) { return text.simplified(); }
 
 private slots:
+    void initTestCase()
+    {
+        // With a smaller script heap, a page that exhausts it kills its renderer in seconds
+        // rather than minutes; the book's pages need far less.
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --js-flags=--max-old-space-size=256");
+    }
     void init()
     {
         rig_.emplace();
@@ -478,6 +485,27 @@ private slots:
 
         w.close();
         QTRY_VERIFY(!window);
+    }
+
+    void aRendererOutOfMemoryWhilePrintingLeavesTheReaderAndPrinting()
+    {
+        rig_->addHostilePage("print-oom.html");
+        QV101m& w = rig_->show(QStringLiteral("print-oom.html"));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 1);
+        const QStringList told = rig_->watcher->texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().startsWith(QStringLiteral("The page could not be printed: ")),
+                 qPrintable(told.first()));
+        QVERIFY(!QFile::exists(pdfPath()));
+
+        w.WebBrowser1->Navigate(rig_->folder.file("chapter03.html"));
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
+        QTRY_VERIFY(printingEnabled(w));
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        QCOMPARE(promptsAt_.size(), 2);
+        QCOMPARE(rig_->watcher->texts().size(), 1);
+        QVERIFY(normalized(pdfText(pdfPath())).contains(QStringLiteral("Chapter 3:")));
     }
 
     void aPageWithPaperTooSmallFailsAtOnce()

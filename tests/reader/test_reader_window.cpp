@@ -567,6 +567,89 @@ private slots:
         QVERIFY(answers(5000));
     }
 
+    void leavingAPageEndsItOnlyWhenItStopsAnswering_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("leftWhileBusy");
+        QTest::addColumn<QString>("savedAs");  // where the page keeps the notes as it is left
+        QTest::newRow("busy for 3 s when left")
+            << QStringLiteral("busy.html") << true << QStringLiteral("busy-notes");
+        QTest::newRow("busy for 3 s as it is left")
+            << QStringLiteral("leave-slow.html") << false << QStringLiteral("leave-slow-notes");
+        QTest::newRow("endless as it is left")
+            << QStringLiteral("leave-hang.html") << false << QString();
+    }
+    void leavingAPageEndsItOnlyWhenItStopsAnswering()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, leftWhileBusy);
+        QFETCH(QString, savedAs);
+        rig_->addHostilePage(qPrintable(page));
+        QV101m& w = rig_->show(page);
+        if (!savedAs.isEmpty())
+            evaluate(w.WebBrowser1, QStringLiteral("notes.value = 'knots to try'"));
+        const auto answers = [&w](int withinMs) {
+            auto answered = std::make_shared<bool>(false);
+            w.WebBrowser1->page()->runJavaScript(QStringLiteral("1"),
+                                                 QWebEngineScript::ApplicationWorld,
+                                                 [answered](const QVariant&) { *answered = true; });
+            return QTest::qWaitFor([answered] { return *answered; }, withinMs);
+        };
+        if (leftWhileBusy)
+            QTRY_VERIFY_WITH_TIMEOUT(!answers(300), 10000);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        // The README: ended five seconds after its last answer, then a fresh renderer starts.
+        QVERIFY2(clock.elapsed() < 12000, qPrintable(QString::number(clock.elapsed())));
+        if (!savedAs.isEmpty())
+            QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("localStorage['%1']").arg(savedAs)),
+                     QVariant(QStringLiteral("knots to try")));
+    }
+
+    void aPageAsksWhetherToLeaveItOncePerRequestAtMost()
+    {
+        rig_->addHostilePage("leave-prompt.html");
+        QV101m& w = rig_->show(QStringLiteral("leave-prompt.html"));
+        // The engine asks only on a page the user has used.
+        QTRY_VERIFY([&w] {
+            clickElement(w.WebBrowser1, QStringLiteral("#here"));
+            return evaluate(w.WebBrowser1, QStringLiteral("navigator.userActivation.hasBeenActive"))
+                .toBool();
+        }());
+        // The user answers from inside the page's dialog loop: "stay" three times; once on the
+        // contents, OK.
+        int asked = 0;
+        bool onContents = false;
+        QPointer<QDialog> seen;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QDialog* dialog = openPageDialog();
+            if (!dialog || dialog == seen)
+                return;
+            seen = dialog;
+            ++asked;
+            if (onContents)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        user.start(50);
+        for (int request = 1; request <= 3; ++request) {
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTRY_COMPARE(asked, request);
+            QTRY_COMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("leave-prompt.html"));
+        }
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        QCOMPARE(asked, 3);
+        // The questions were the page's own: the contents keep their dialogs.
+        onContents = true;
+        w.WebBrowser1->page()->runJavaScript(QStringLiteral("alert('the contents')"));
+        QTRY_COMPARE(asked, 4);
+    }
+
     void aDeadPageProcessBringsThePageShownBack()
     {
         QV101m& w = rig_->show(QStringLiteral("chapter03.html"));
