@@ -86,16 +86,23 @@ public:
         bold.setBold(true);
         const QFontMetrics plainMetrics(option.font);
         const QFontMetrics boldMetrics(bold);
+        QString heading = text.left(title);
         QString before = text.mid(title, start - title);
         const QString mark = text.mid(start, length);
-        // In a narrow list the words before the match give way first, so that the match
-        // itself stays in sight.
-        const int upToMark = plainMetrics.horizontalAdvance(text.left(title))
-            + boldMetrics.horizontalAdvance(mark);
-        if (upToMark + plainMetrics.horizontalAdvance(before) > area.width())
-            before = plainMetrics.elidedText(before, Qt::ElideLeft,
-                                             qMax(0, area.width() - upToMark));
-        const QString pieces[] = {text.left(title) + before, mark, text.mid(start + length)};
+        // In a narrow list the chapter's name and the words before the match give way, so
+        // that the match itself stays in sight.
+        const int markWidth = boldMetrics.horizontalAdvance(mark);
+        if (plainMetrics.horizontalAdvance(heading + before) + markWidth > area.width()) {
+            const QString separator = QStringLiteral(" \u2014 ");
+            if (heading.endsWith(separator) && plainMetrics.horizontalAdvance(heading) > area.width() / 3)
+                heading = plainMetrics.elidedText(heading.chopped(separator.size()), Qt::ElideRight,
+                                                  area.width() / 3)
+                    + separator;
+            before = plainMetrics.elidedText(
+                before, Qt::ElideLeft,
+                qMax(0, area.width() - plainMetrics.horizontalAdvance(heading) - markWidth));
+        }
+        const QString pieces[] = {heading + before, mark, text.mid(start + length)};
         int x = area.left();
         for (int i = 0; i < 3 && x < area.right(); ++i) {
             painter->setFont(i == 1 ? bold : option.font);
@@ -172,7 +179,7 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
                             + field_->sizeHint().height() / 2);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 3, 6, 3);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         auto* row = new QHBoxLayout;
         row->setContentsMargins(0, 0, 0, 0);
         column->addLayout(row);
@@ -565,7 +572,8 @@ void FindBar::arrange()
     const int box = wholeBook_->sizeHint().width();
 
     // One line where everything fits; else the count and "Whole book" on a second; else the
-    // buttons on a second line and the count on a third.
+    // buttons on a second line and the count on a third; in the narrowest bar "Whole book"
+    // on a line of its own.
     const bool oneLine = fits({caption, wideField, withText, count, box});
     const bool twoLines = !oneLine && fits({caption, field, withIcon});
     const bool showText = oneLine || (twoLines && fits({caption, field, withText}));
@@ -594,13 +602,20 @@ void FindBar::arrange()
         put(rows_[0], close_);
         put(rows_[1], result_, 1);
         put(rows_[1], wholeBook_);
-    } else {
+    } else if (fits({withIcon, box})) {
         put(rows_[1], previous_);
         put(rows_[1], next_);
         put(rows_[1], wholeBook_);
         rows_[1]->addStretch(1);
         put(rows_[1], close_);
         put(rows_[2], result_, 1);
+    } else {
+        put(rows_[1], previous_);
+        put(rows_[1], next_);
+        rows_[1]->addStretch(1);
+        put(rows_[1], close_);
+        put(rows_[2], wholeBook_);
+        put(rows_[3], result_, 1);
     }
     // A count that still does not fit breaks onto a second line of its own.
     result_->setWordWrap(!oneLine);

@@ -24,7 +24,7 @@ struct SearchSummary;
 // the one before; Escape closes the bar and takes the highlight off the page. The page is
 // searched as the whole book is (see findInShownText), so its count and the list's agree,
 // and the match found is selected and shown above the bar. In a narrow window the bar takes
-// two or three lines and its buttons show their icons.
+// up to four lines and its buttons show their icons.
 class FindBar : public QFrame {
     Q_OBJECT
 public:

@@ -18,6 +18,9 @@
     let nodes = [];
     let starts = [];
     let room = null;  // the space added below the page to lift its last lines above the bar
+    // The mark over the match: a selection in a page without the focus (the focus is in the
+    // find bar) is drawn in a pale grey, too faint to be seen at a glance.
+    let mark = null;
 
     const text = () => {
         nodes = [];
@@ -32,7 +35,7 @@
         while (node) {
             let entered = false;
             if (node.nodeType === Node.ELEMENT_NODE) {
-                if (node !== room && !skipped(node)) {
+                if (node !== room && node !== mark && !skipped(node)) {
                     entered = true;
                     if (isBlock(node))
                         push('\n');
@@ -77,10 +80,31 @@
         return [node, Math.min(Math.max(offset - starts[low], 0), node.data.length)];
     };
 
-    const removeRoom = () => {
+    const removeAdded = () => {
         if (room)
             room.remove();
         room = null;
+        if (mark)
+            mark.remove();
+        mark = null;
+    };
+
+    const drawMark = range => {
+        if (!mark) {
+            mark = document.createElement('div');
+            mark.setAttribute('aria-hidden', 'true');
+        }
+        mark.replaceChildren();
+        mark.style.cssText = 'position:absolute;left:0;top:0;width:0;height:0;margin:0;'
+            + 'pointer-events:none;z-index:2147483647';
+        for (const box of range.getClientRects()) {
+            const piece = document.createElement('div');
+            piece.style.cssText = `position:absolute;left:${box.left + scrollX}px;`
+                + `top:${box.top + scrollY}px;width:${box.width}px;height:${box.height}px;`
+                + 'background:rgba(255,150,50,0.6);margin:0;padding:0;border:0';
+            mark.appendChild(piece);
+        }
+        document.documentElement.appendChild(mark);
     };
 
     // Selects text[start, end) and scrolls it to the middle of the view's top freeHeight CSS
@@ -103,8 +127,10 @@
         const box = range.getBoundingClientRect();
         const margin = Math.min(40, free / 4);
         if (box.top >= margin && box.bottom <= free - margin && box.left >= 0
-            && box.right <= innerWidth)
+            && box.right <= innerWidth) {
+            drawMark(range);
             return true;
+        }
         const down = box.top - (free - box.height) / 2;
         const scroller = document.scrollingElement || document.documentElement;
         const short = scrollY + down - (scroller.scrollHeight - innerHeight);
@@ -118,12 +144,13 @@
         }
         const across = box.left < 0 || box.right > innerWidth ? box.left - innerWidth / 4 : 0;
         scrollBy({top: down, left: across, behavior: 'instant'});
+        drawMark(range);
         return true;
     };
 
     // Takes the selection off the page when it is still the one find made.
     const clear = (start, end) => {
-        removeRoom();
+        removeAdded();
         const from = place(start, false);
         const to = place(end, true);
         const selection = getSelection();
