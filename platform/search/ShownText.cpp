@@ -40,8 +40,7 @@ QList<TextSpan> findInShownText(const QString& text, const QString& query)
     while (at < text.size()) {
         const qsizetype start = at;
         char32_t c = text.at(at).unicode();
-        if (QChar::isHighSurrogate(c) && at + 1 < text.size()
-            && text.at(at + 1).isLowSurrogate()) {
+        if (QChar::isHighSurrogate(c) && at + 1 < text.size() && text.at(at + 1).isLowSurrogate()) {
             c = QChar::surrogateToUcs4(text.at(at).unicode(), text.at(at + 1).unicode());
             ++at;
         }
@@ -67,7 +66,8 @@ QList<TextSpan> findInShownText(const QString& text, const QString& query)
         const auto [first, last] = searcher(found, folded.cend());
         if (first == folded.cend())
             break;
-        spans.append({from[size_t(first - folded.cbegin())], to[size_t(last - folded.cbegin() - 1)]});
+        spans.append(
+            {from[size_t(first - folded.cbegin())], to[size_t(last - folded.cbegin() - 1)]});
         found = last;
     }
     return spans;

@@ -15,9 +15,9 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyledItemDelegate>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -94,7 +94,8 @@ public:
         const int markWidth = boldMetrics.horizontalAdvance(mark);
         if (plainMetrics.horizontalAdvance(heading + before) + markWidth > area.width()) {
             const QString separator = QStringLiteral(" \u2014 ");
-            if (heading.endsWith(separator) && plainMetrics.horizontalAdvance(heading) > area.width() / 3)
+            if (heading.endsWith(separator)
+                && plainMetrics.horizontalAdvance(heading) > area.width() / 3)
                 heading = plainMetrics.elidedText(heading.chopped(separator.size()), Qt::ElideRight,
                                                   area.width() / 3)
                     + separator;
@@ -378,8 +379,7 @@ void FindBar::findInPage(Goal goal)
     QPointer<FindBar> self(this);
     view_->page()->runJavaScript(
         QStringLiteral("window.__da1011Find ? window.__da1011Find.text() : ''"),
-        QWebEngineScript::ApplicationWorld,
-        [self, serial, goal, query](const QVariant& text) {
+        QWebEngineScript::ApplicationWorld, [self, serial, goal, query](const QVariant& text) {
             if (self && serial == self->serial_)
                 self->showFound(goal, query, text.toString());
         });
@@ -538,8 +538,8 @@ void FindBar::arrange()
         return total <= width;
     };
     QPushButton* const buttons[] = {previous_, next_, close_};
-    const QString captions[] = {QStringLiteral("Previous"), QStringLiteral("Next"),
-                                QStringLiteral("Close")};
+    const QString captions[]
+        = {QStringLiteral("Previous"), QStringLiteral("Next"), QStringLiteral("Close")};
     const QStyle::StandardPixmap icons[]
         = {QStyle::SP_ArrowUp, QStyle::SP_ArrowDown, QStyle::SP_DialogCloseButton};
     // Each button's width with its caption and with its icon alone.
@@ -551,18 +551,18 @@ void FindBar::arrange()
         option.text = captions[i];
         const QFontMetrics metrics = buttons[i]->fontMetrics();
         withText += style()
-                        ->sizeFromContents(QStyle::CT_PushButton, &option,
-                                           {metrics.horizontalAdvance(captions[i]), metrics.height()},
-                                           buttons[i])
+                        ->sizeFromContents(
+                            QStyle::CT_PushButton, &option,
+                            {metrics.horizontalAdvance(captions[i]), metrics.height()}, buttons[i])
                         .width()
             + spacing;
         option.text.clear();
         option.icon = style()->standardIcon(icons[i], nullptr, buttons[i]);
         option.iconSize = buttons[i]->iconSize();
-        withIcon += style()
-                        ->sizeFromContents(QStyle::CT_PushButton, &option, option.iconSize,
-                                           buttons[i])
-                        .width()
+        withIcon
+            += style()
+                   ->sizeFromContents(QStyle::CT_PushButton, &option, option.iconSize, buttons[i])
+                   .width()
             + spacing;
     }
     const int caption = caption_->sizeHint().width();
@@ -628,16 +628,16 @@ void FindBar::place()
     int height = 0;
     for (const QBoxLayout* row : std::as_const(rows_))
         if (row->count() > 0)
-            height += (row->hasHeightForWidth()
-                           ? row->totalHeightForWidth(over_->width() - margins.left() - margins.right())
-                           : row->sizeHint().height())
+            height += (row->hasHeightForWidth() ? row->totalHeightForWidth(
+                           over_->width() - margins.left() - margins.right())
+                                                : row->sizeHint().height())
                 + layout()->spacing();
     height += margins.top() + margins.bottom() - layout()->spacing();
     if (list_->isVisibleTo(this)) {
-        const int listRows = list_->sizeHintForRow(0) > 0 ? list_->sizeHintForRow(0)
-                                                          : fontMetrics().height() + 4;
-        const int least = height + layout()->spacing() + kMinListRows * listRows
-            + 2 * list_->frameWidth();
+        const int listRows
+            = list_->sizeHintForRow(0) > 0 ? list_->sizeHintForRow(0) : fontMetrics().height() + 4;
+        const int least
+            = height + layout()->spacing() + kMinListRows * listRows + 2 * list_->frameWidth();
         height = qMax(least, int(over_->height() * kListShare));
         height = qMin(height, qMax(least, int(over_->height() * kMaxShare)));
     }

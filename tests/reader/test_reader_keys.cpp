@@ -17,8 +17,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
@@ -222,15 +222,30 @@ private slots:
         QTest::addColumn<QString>("near");  // its first row with these words, else its last
         QTest::addColumn<QString>("selected");
         QTest::addColumn<bool>("turkish");
-        QTest::newRow("far down a long chapter")
-            << "start.html" << "cord" << "chapter01.html" << "" << "cord" << false;
-        QTest::newRow("on the page already shown")
-            << "chapter03.html" << "cord" << "chapter03.html" << "" << "cord" << false;
-        QTest::newRow("Turkish: If, not dif") << "start.html" << "if" << "chapter02.html"
-                                               << "If the knot held" << "If" << true;
-        QTest::newRow("Turkish: WHEELING")
-            << "start.html" << "WHEELING" << "chapter01.html" << "" << "wheeling" << true;
-        QTest::newRow("curly apostrophe") << "start.html" << "user's" << "chapter10.html" << ""
+        QTest::newRow("far down a long chapter") << "start.html"
+                                                 << "cord"
+                                                 << "chapter01.html"
+                                                 << ""
+                                                 << "cord" << false;
+        QTest::newRow("on the page already shown") << "chapter03.html"
+                                                   << "cord"
+                                                   << "chapter03.html"
+                                                   << ""
+                                                   << "cord" << false;
+        QTest::newRow("Turkish: If, not dif") << "start.html"
+                                              << "if"
+                                              << "chapter02.html"
+                                              << "If the knot held"
+                                              << "If" << true;
+        QTest::newRow("Turkish: WHEELING") << "start.html"
+                                           << "WHEELING"
+                                           << "chapter01.html"
+                                           << ""
+                                           << "wheeling" << true;
+        QTest::newRow("curly apostrophe") << "start.html"
+                                          << "user's"
+                                          << "chapter10.html"
+                                          << ""
                                           << "user\u2019s" << false;
     }
     void aChosenMatchOpensInSightAboveTheBar()
@@ -248,9 +263,10 @@ private slots:
         // A book set with curly quotes.
         QFile chapter(rig_->folder.file("chapter10.html"));
         QVERIFY(chapter.open(QIODevice::ReadOnly));
-        rig_->folder.write("chapter10.html",
-                           chapter.readAll().replace(
-                               "</body>", "<p>Every user\xE2\x80\x99s cord is their own.</p></body>"));
+        rig_->folder.write(
+            "chapter10.html",
+            chapter.readAll().replace("</body>",
+                                      "<p>Every user\xE2\x80\x99s cord is their own.</p></body>"));
         chapter.close();
         QV101m& w = rig_->show(shown);
         platform::FindBar* bar = findBar(w);
@@ -287,10 +303,10 @@ private slots:
             return [s.toString(), r.top, r.bottom, block.textContent.replace(/\s+/g, ' ')];
         })())");
         QVariantList found;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (found = evaluate(w.WebBrowser1, where).toList()).size() == 4
-                && found[0].toString().compare(selected, Qt::CaseInsensitive) == 0,
-            10000);
+        QTRY_VERIFY_WITH_TIMEOUT((found = evaluate(w.WebBrowser1, where).toList()).size() == 4
+                                     && found[0].toString().compare(selected, Qt::CaseInsensitive)
+                                         == 0,
+                                 10000);
         QVERIFY2(found[1].toDouble() >= 0 && found[2].toDouble() * zoom <= barTop,
                  qPrintable(QStringLiteral("%1..%2 above %3")
                                 .arg(found[1].toDouble())
@@ -326,8 +342,9 @@ private slots:
         auto* count = bar->findChild<QLabel*>(QStringLiteral("FindResult"));
         const QRect needed = count->fontMetrics().boundingRect(
             count->contentsRect(), Qt::TextWordWrap | int(count->alignment()), count->text());
-        QVERIFY2(count->contentsRect().contains(needed) || needed.width() <= count->width(),
-                 qPrintable(QStringLiteral("%1 wide for %2").arg(count->width()).arg(count->text())));
+        QVERIFY2(
+            count->contentsRect().contains(needed) || needed.width() <= count->width(),
+            qPrintable(QStringLiteral("%1 wide for %2").arg(count->width()).arg(count->text())));
         QVERIFY(needed.height() <= count->height());
         // Every control whole inside the bar, none over another; a button shows its caption
         // whole or its icon, named by its tooltip.
@@ -342,8 +359,9 @@ private slots:
             if (auto* box = qobject_cast<QCheckBox*>(control))
                 QVERIFY(box->width() >= box->sizeHint().width());
             if (auto* button = qobject_cast<QPushButton*>(control)) {
-                QVERIFY(button->text().isEmpty() ? !button->icon().isNull() && !button->toolTip().isEmpty()
-                                                 : button->width() >= button->sizeHint().width());
+                QVERIFY(button->text().isEmpty()
+                            ? !button->icon().isNull() && !button->toolTip().isEmpty()
+                            : button->width() >= button->sizeHint().width());
             }
         }
         auto* list = bar->findChild<QListWidget*>();

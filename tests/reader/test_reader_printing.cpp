@@ -296,8 +296,8 @@ private slots:
         QTimer sampler;
         connect(&sampler, &QTimer::timeout, [&] {
             const QCursor* cursor = QGuiApplication::overrideCursor();
-            const bool hourglass = w.mousePointer() == platform::MousePointer::Hourglass
-                && cursor && cursor->shape() == Qt::WaitCursor;
+            const bool hourglass = w.mousePointer() == platform::MousePointer::Hourglass && cursor
+                && cursor->shape() == Qt::WaitCursor;
             hourglassWhileWaiting = hourglassWhileWaiting || (hourglass && promptsAt_.isEmpty());
             normalWhileWaiting = normalWhileWaiting || (!hourglass && promptsAt_.isEmpty());
         });

@@ -102,8 +102,9 @@ private slots:
                  w.Label1, w.Label2, w.Label3, w.Label4, w.Label5, w.Label6, w.Label7, w.Check1}) {
             const QColor ink = text->palette().color(text->foregroundRole());
             const QColor ground = text->parentWidget()->palette().color(QPalette::Window);
-            QVERIFY2(contrast(ink, ground) >= 4.5,
-                     qPrintable(text->objectName() + QStringLiteral(": %1").arg(contrast(ink, ground))));
+            QVERIFY2(
+                contrast(ink, ground) >= 4.5,
+                qPrintable(text->objectName() + QStringLiteral(": %1").arg(contrast(ink, ground))));
         }
     }
 

@@ -144,8 +144,7 @@ private slots:
         QTest::newRow("only marks: nothing")
             << QByteArray("<p>x") << QString::fromUtf8("\u0301") << QStringList{};
         QTest::newRow("dotted and dotless I alike in every locale")
-            << QByteArray("<p>If WHEELING") << "if wheeling"
-            << QStringList{"P: [If WHEELING]"};
+            << QByteArray("<p>If WHEELING") << "if wheeling" << QStringList{"P: [If WHEELING]"};
         QTest::newRow("curly apostrophe typed straight")
             << QByteArray("<p>the user\xE2\x80\x99s and user's") << "User's"
             << QStringList{QString::fromUtf8("P: the [user’s] and user's"),
