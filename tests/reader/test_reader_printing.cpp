@@ -299,7 +299,8 @@ private slots:
             const bool hourglass = w.mousePointer() == platform::MousePointer::Hourglass && cursor
                 && cursor->shape() == Qt::WaitCursor;
             hourglassWhileWaiting = hourglassWhileWaiting || (hourglass && promptsAt_.isEmpty());
-            normalWhileWaiting = normalWhileWaiting || (!hourglass && promptsAt_.isEmpty());
+            normalWhileWaiting = normalWhileWaiting
+                || (!hourglass && promptsAt_.isEmpty() && !QApplication::activeModalWidget());
         });
         whilePrompting_ = [&] { pointerAtPrompt = w.mousePointer(); };
         clock_.restart();
