@@ -209,6 +209,8 @@ void QV101m::Command3_Click()
 
 void QV101m::Command1_Click()
 {
+    // The reader waits for the prompt from the click on: under the hourglass.
+    setMousePointer(platform::MousePointer::Hourglass);
     WebBrowser1->Navigate(wholeBookLocation());
     WebBrowser1->printWhenLoaded();
     Timer1->setEnabled(true);
@@ -216,6 +218,9 @@ void QV101m::Command1_Click()
 
 void QV101m::Timer1_Timer()
 {
+    // The prompt comes up under the normal pointer; a page still loading keeps the hourglass
+    // while the print waits for it.
+    setMousePointer(platform::MousePointer::Default);
     Command3_Click();
     Timer1->setEnabled(false);
 }

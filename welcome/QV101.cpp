@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include <utility>
 
@@ -54,6 +55,10 @@ QV101::QV101()
 
 void QV101::buildControls()
 {
+    // The window's colours were chosen on a light dialog (the dark red of "Quorvel Weekly!"
+    // above all): on a dark desktop it keeps the light palette of its style, which the
+    // controls inherit.
+    setPalette(style()->standardPalette());
     Label1 = makeLabel(this, QStringLiteral("Free Gift For You"), Qt::AlignLeft | Qt::AlignTop);
     placeInTwips(*Label1, 2760, 120, 2655, 375);
     Label1->setFont(platform::fittedFont(QStringLiteral("MS Sans Serif"), 15, 700, Label1->text(),

@@ -23,6 +23,8 @@ void PictureBox::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect inside = contentsRect();
     painter.setClipRect(inside);
+    // On a screen with more pixels than the picture the painter enlarges it: smoothly.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(inside.topLeft(), picture_);
     if (hasFocus()) {
         QPen pen(palette().color(QPalette::WindowText), 1, Qt::DotLine);

@@ -45,7 +45,62 @@ char32_t nextCharacter(const QByteArray& bytes, qsizetype& at)
     return c;
 }
 
-// The folded form of one character that is not ASCII.
+// What books set in their typography stands for what a reader types: curly quotes and
+// primes, dashes, the narrow and no-break spaces and the common ligatures.
+const char* typedForm(char32_t c)
+{
+    switch (c) {
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x201B:
+    case 0x02BC:
+    case 0x2032:
+        return "'";
+    case 0x201C:
+    case 0x201D:
+    case 0x201E:
+    case 0x201F:
+    case 0x2033:
+        return "\"";
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+    case 0x2014:
+    case 0x2015:
+    case 0x2212:
+        return "-";
+    case 0x00A0:
+    case 0x2002:
+    case 0x2003:
+    case 0x2004:
+    case 0x2005:
+    case 0x2006:
+    case 0x2007:
+    case 0x2008:
+    case 0x2009:
+    case 0x200A:
+    case 0x202F:
+    case 0x205F:
+        return " ";
+    case 0xFB00:
+        return "ff";
+    case 0xFB01:
+        return "fi";
+    case 0xFB02:
+        return "fl";
+    case 0xFB03:
+        return "ffi";
+    case 0xFB04:
+        return "ffl";
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
 QByteArray foldCharacter(char32_t c)
 {
     // A Hangul syllable stays whole: decomposed into its letters it would take three times
@@ -55,6 +110,8 @@ QByteArray foldCharacter(char32_t c)
     thread_local QHash<char32_t, QByteArray> folded;
     if (const auto found = folded.constFind(c); found != folded.constEnd())
         return *found;
+    if (const char* typed = typedForm(c))
+        return *folded.insert(c, QByteArray(typed));
     const QString decomposed
         = QString::fromUcs4(&c, 1).toCaseFolded().normalized(QString::NormalizationForm_D);
     QString kept;
@@ -62,11 +119,11 @@ QByteArray foldCharacter(char32_t c)
         if (part.category() != QChar::Mark_NonSpacing)
             kept.append(part);
     QByteArray result = kept.toCaseFolded().toUtf8();
-    if (result == "\xC2\xA0")
-        result = " ";
     folded.insert(c, result);
     return result;
 }
+
+namespace {
 
 // Folds UTF-8 text, noting whether folded and original offsets ever part.
 QByteArray foldUtf8(const QByteArray& text, bool* sameOffsets)

@@ -19,8 +19,12 @@
 namespace platform {
 
 // Text folded for finding: case-blind (Unicode case folding) and accent-blind (decomposed,
-// combining marks dropped), as UTF-8. Runs of white space become one space.
+// combining marks dropped), as UTF-8, with typographic quotes, primes, dashes, spaces and
+// ligatures read as typed (’ as ', “ as ", – as -, ﬁ as fi). Runs of white space become one
+// space. The same for every locale.
 QByteArray foldForSearch(const QString& text);
+// The folded form of one character that is not ASCII.
+QByteArray foldCharacter(char32_t c);
 
 // One match: a line of context around it with the match's place in that line, and which
 // match of its page it is (the first is 1), counted as the page search counts them.

@@ -288,6 +288,20 @@ void BrowserView::onRendererTerminated()
         view_->setHtml(QString::fromUtf8(kPageNotShown));
         return;
     }
+    // The keys went to the page before: they go to the page that comes back, whose view
+    // takes the focus again once it has loaded (unless the reader has moved it meanwhile).
+    const auto keysInView = [this] {
+        const QWidget* focused = window()->focusWidget();
+        return !focused || focused == this || isAncestorOf(focused);
+    };
+    if (keysInView())
+        connect(
+            this, &BrowserView::loadFinished, this,
+            [this, keysInView] {
+                if (keysInView())
+                    view_->setFocus(Qt::OtherFocusReason);
+            },
+            Qt::SingleShotConnection);
     if (pageProcessDied_)
         Handler::run(pageProcessDied_);
 }

@@ -3,6 +3,7 @@
 #include "platform/forms/Accessibility.h"
 #include "platform/forms/Controls.h"
 #include "platform/search/BookSearch.h"
+#include "platform/search/ShownText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,27 +15,34 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyledItemDelegate>
-#include <QTimer>
-#include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 namespace platform {
 
 namespace {
 
-// How long after a search ends its last match may still become selected.
-constexpr int kUnselectWaitMs = 2000;
-// The share of the widget below that the bar covers while it lists the book's matches.
+// The share of the widget below that the bar covers while it lists the book's matches, and
+// the most it covers in a small window, so that a match shown still has room above it.
 constexpr double kListShare = 0.4;
-constexpr int kMinListHeight = 120;
+constexpr double kMaxShare = 0.6;
+constexpr int kMinListRows = 3;
+// The text box holds at least this many characters, and in a wide bar this many.
+constexpr int kFieldCharacters = 15;
+constexpr int kWideFieldCharacters = 25;
+// The longest count the bar plans room for on its first line.
+constexpr char16_t kWideCount[] = u"9,999 matches in 999 pages";
 
 enum MatchRole {
     PathRole = Qt::UserRole,
     OccurrenceRole,
     MarkStartRole,
     MarkLengthRole,
+    TitleLengthRole,
 };
 
 QString counted(int number, const char* one, const char* many)
@@ -66,6 +74,7 @@ public:
         style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, plain.widget);
 
         const int start = index.data(MarkStartRole).toInt();
+        const int title = qMin(index.data(TitleLengthRole).toInt(), start);
         const bool selected = option.state & QStyle::State_Selected;
         const QColor ink
             = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
@@ -75,21 +84,44 @@ public:
         painter->setClipRect(area);
         QFont bold = option.font;
         bold.setBold(true);
-        const QString pieces[]
-            = {text.left(start), text.mid(start, length), text.mid(start + length)};
+        const QFontMetrics plainMetrics(option.font);
+        const QFontMetrics boldMetrics(bold);
+        QString heading = text.left(title);
+        QString before = text.mid(title, start - title);
+        const QString mark = text.mid(start, length);
+        // In a narrow list the chapter's name and the words before the match give way, so
+        // that the match itself stays in sight.
+        const int markWidth = boldMetrics.horizontalAdvance(mark);
+        if (plainMetrics.horizontalAdvance(heading + before) + markWidth > area.width()) {
+            const QString separator = QStringLiteral(" \u2014 ");
+            if (heading.endsWith(separator)
+                && plainMetrics.horizontalAdvance(heading) > area.width() / 3)
+                heading = plainMetrics.elidedText(heading.chopped(separator.size()), Qt::ElideRight,
+                                                  area.width() / 3)
+                    + separator;
+            before = plainMetrics.elidedText(
+                before, Qt::ElideLeft,
+                qMax(0, area.width() - plainMetrics.horizontalAdvance(heading) - markWidth));
+        }
+        const QString pieces[] = {heading + before, mark, text.mid(start + length)};
         int x = area.left();
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3 && x < area.right(); ++i) {
             painter->setFont(i == 1 ? bold : option.font);
             painter->setPen(ink);
-            const int width = QFontMetrics(painter->font()).horizontalAdvance(pieces[i]);
+            const QFontMetrics metrics(painter->font());
+            // What does not fit ends in an ellipsis.
+            const QString piece
+                = metrics.elidedText(pieces[i], Qt::ElideRight, area.right() + 1 - x);
+            const int width = metrics.horizontalAdvance(piece);
             const QRect box(x, area.top(), width, area.height());
             if (i == 1 && !selected) {
                 painter->fillRect(box, QColor(255, 200, 60));
                 painter->setPen(Qt::black);
             }
-            painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                              pieces[i]);
+            painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, piece);
             x += width;
+            if (piece != pieces[i])
+                break;
         }
         painter->restore();
     }
@@ -107,6 +139,7 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
       result_(makeLabel(this, QString(), Qt::AlignLeft | Qt::AlignVCenter)),
       wholeBook_(new QCheckBox(QStringLiteral("&Whole book"), this)),
       close_(makeCommandButton(this, QStringLiteral("Close"))),
+      caption_(makeLabel(this, QStringLiteral("Find:"), Qt::AlignRight | Qt::AlignVCenter)),
       list_(new QListWidget(this))
 {
     setObjectName(QStringLiteral("FindBar"));
@@ -114,8 +147,7 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     setAutoFillBackground(true);
     describeForScreenReaders(this, QStringLiteral("Find in page"), QAccessible::ToolBar);
 
-    QLabel* caption = makeLabel(this, QStringLiteral("Find:"), Qt::AlignRight | Qt::AlignVCenter);
-    caption->setBuddy(field_);  // names the text box for screen readers
+    caption_->setBuddy(field_);  // names the text box for screen readers
     field_->setObjectName(QStringLiteral("FindText"));
     result_->setObjectName(QStringLiteral("FindResult"));
     previous_->setToolTip(QStringLiteral("Previous match (Shift+F3)"));
@@ -132,6 +164,8 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     list_->setItemDelegate(new MatchDelegate(list_));
     list_->setUniformItemSizes(true);
     list_->setTextElideMode(Qt::ElideRight);
+    list_->setWordWrap(false);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setFocusPolicy(Qt::StrongFocus);
     list_->hide();
     // A click on a button or on the bar leaves the focus in the text box instead of handing it
@@ -142,19 +176,18 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     setFocusPolicy(Qt::ClickFocus);
     setFocusProxy(field_);
 
+    field_->setMinimumWidth(field_->fontMetrics().averageCharWidth() * kFieldCharacters
+                            + field_->sizeHint().height() / 2);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 3, 6, 3);
-    auto* layout = new QHBoxLayout;
-    layout->setContentsMargins(0, 0, 0, 0);
-    column->addLayout(layout);
+    for (int i = 0; i < 4; ++i) {
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        column->addLayout(row);
+        rows_.append(row);
+    }
     column->addWidget(list_, 1);
-    layout->addWidget(caption);
-    layout->addWidget(field_, 1);
-    layout->addWidget(previous_);
-    layout->addWidget(next_);
-    layout->addWidget(result_, 1);
-    layout->addWidget(wholeBook_);
-    layout->addWidget(close_);
+    arrange();
 
     connect(field_, &QLineEdit::textEdited, this, [this] {
         if (searchesWholeBook())
@@ -170,6 +203,9 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     connect(close_, &QPushButton::clicked, this, &FindBar::close);
     // A new page has other matches: count them again.
     connect(view, &QWebEngineView::loadFinished, this, [this] {
+        // What was selected went with the page before.
+        selectedStart_ = selectedEnd_ = -1;
+        active_ = 0;
         if (landingPending_)
             landOnMatch();
         else if (isVisible() && !field_->text().isEmpty() && !searchesWholeBook())
@@ -256,6 +292,7 @@ void FindBar::addMatches(const PageMatches& matches)
         item->setData(OccurrenceRole, match.occurrence);
         item->setData(MarkStartRole, int(title.size()) + match.markStart);
         item->setData(MarkLengthRole, match.markLength);
+        item->setData(TitleLengthRole, int(title.size()));
         list_->addItem(item);
     }
     if (!list_->currentItem() && list_->count() > 0)
@@ -322,32 +359,93 @@ void FindBar::landOnMatch()
     landingPending_ = false;
     if (!view_ || landingText_.isEmpty())
         return;
-    disconnect(unselect_);
-    // The page search counts matches as the book search does, in the order of the page; the
-    // match wanted is reached by stepping to it.
-    const int serial = ++serial_;
-    QPointer<FindBar> self(this);
-    view_->page()->findText(QString());
-    view_->page()->findText(landingText_, {},
-                            [self, serial](const QWebEngineFindTextResult& result) {
-                                if (self)
-                                    self->stepToOccurrence(serial, result);
-                            });
+    findInPage(Goal::Landing);
 }
 
-void FindBar::stepToOccurrence(int serial, const QWebEngineFindTextResult& result)
+void FindBar::findInPage(Goal goal)
 {
-    if (serial != serial_ || !view_)
+    if (!view_)
         return;
-    matches_ = result.numberOfMatches();
-    const int wanted = qMin(landingOccurrence_, result.numberOfMatches());
-    if (result.activeMatch() >= wanted || result.activeMatch() <= 0)
+    const int serial = ++serial_;
+    const QString query = goal == Goal::Landing ? landingText_ : field_->text();
+    if (query.trimmed().isEmpty()) {
+        clearFound();
+        matches_ = 0;
+        result_->clear();
         return;
+    }
+    // The page's text is read anew each time: a page may change it, and a new page has its
+    // own. A page without the program's script (an error page) has no text to find in.
     QPointer<FindBar> self(this);
-    view_->page()->findText(landingText_, {}, [self, serial](const QWebEngineFindTextResult& next) {
-        if (self)
-            self->stepToOccurrence(serial, next);
-    });
+    view_->page()->runJavaScript(
+        QStringLiteral("window.__da1011Find ? window.__da1011Find.text() : ''"),
+        QWebEngineScript::ApplicationWorld, [self, serial, goal, query](const QVariant& text) {
+            if (self && serial == self->serial_)
+                self->showFound(goal, query, text.toString());
+        });
+}
+
+void FindBar::showFound(Goal goal, const QString& query, const QString& text)
+{
+    const QList<TextSpan> spans = findInShownText(text, query);
+    const int count = int(spans.size());
+    const bool again = query == shownQuery_ && active_ > 0;
+    int active = 1;
+    switch (goal) {
+    case Goal::First:
+        break;
+    case Goal::Next:
+        active = again ? active_ % qMax(count, 1) + 1 : 1;
+        break;
+    case Goal::Previous:
+        active = again ? (active_ + count - 2) % qMax(count, 1) + 1 : count;
+        break;
+    case Goal::Landing:
+        active = qMin(landingOccurrence_, count);
+        break;
+    }
+    if (count == 0)
+        active = 0;
+    clearFound();
+    matches_ = count;
+    shownQuery_ = query;
+    active_ = active;
+    if (goal != Goal::Landing)
+        result_->setText(QStringLiteral("%1 of %2").arg(active).arg(count));
+    if (active == 0 || !view_)
+        return;
+    const TextSpan span = spans[active - 1];
+    selectedStart_ = span.start;
+    selectedEnd_ = span.end;
+    view_->page()->runJavaScript(QStringLiteral("window.__da1011Find.select(%1, %2, %3)")
+                                     .arg(span.start)
+                                     .arg(span.end)
+                                     .arg(freeHeight()),
+                                 QWebEngineScript::ApplicationWorld);
+}
+
+void FindBar::clearFound()
+{
+    if (selectedStart_ < 0 || !view_) {
+        selectedStart_ = selectedEnd_ = -1;
+        return;
+    }
+    // Only the selection the bar made goes, not one the reader has made since.
+    view_->page()->runJavaScript(
+        QStringLiteral("window.__da1011Find && window.__da1011Find.clear(%1, %2)")
+            .arg(selectedStart_)
+            .arg(selectedEnd_),
+        QWebEngineScript::ApplicationWorld);
+    selectedStart_ = selectedEnd_ = -1;
+}
+
+double FindBar::freeHeight() const
+{
+    if (!view_)
+        return 0;
+    const double zoom = view_->zoomFactor() > 0 ? view_->zoomFactor() : 1.0;
+    const int top = isVisible() ? view_->mapFrom(over_, QPoint(0, y())).y() : view_->height();
+    return qBound(0, top, view_->height()) / zoom;
 }
 
 void FindBar::open()
@@ -372,23 +470,12 @@ void FindBar::close()
     landingPending_ = false;
     if (book_)
         book_->cancel();
-    if (view_) {
-        QWebEnginePage* page = view_->page();
-        const bool matched = matches_ > 0;
-        page->findText(QString());
-        // Ending a search selects its last match a moment later; the page is to look as it did
-        // before the search, so that selection is taken away again, and only that one.
-        if (matched) {
-            unselect_ = connect(page, &QWebEnginePage::selectionChanged, this, [this, page] {
-                disconnect(unselect_);
-                page->triggerAction(QWebEnginePage::Unselect);
-            });
-            QTimer::singleShot(kUnselectWaitMs, this, [this] { disconnect(unselect_); });
-        }
-        if (hadFocus)
-            view_->setFocus(Qt::OtherFocusReason);
-    }
+    // The page is to look as it did before the search.
+    clearFound();
+    if (view_ && hadFocus)
+        view_->setFocus(Qt::OtherFocusReason);
     matches_ = 0;
+    active_ = 0;
     result_->clear();
 }
 
@@ -432,40 +519,129 @@ QString FindBar::resultText() const
 
 void FindBar::search(bool backward)
 {
-    if (!view_)
-        return;
-    disconnect(unselect_);
-    const int serial = ++serial_;
-    const QString text = field_->text();
-    if (text.isEmpty()) {
-        matches_ = 0;
-        result_->clear();
-        view_->page()->findText(QString());
-        return;
-    }
-    const QWebEnginePage::FindFlags flags
-        = backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags();
-    QPointer<FindBar> self(this);
-    view_->page()->findText(text, flags, [self, serial](const QWebEngineFindTextResult& result) {
-        if (self)
-            self->showResult(serial, result);
-    });
+    const bool again = field_->text() == shownQuery_ && active_ > 0;
+    findInPage(!again ? Goal::First : backward ? Goal::Previous : Goal::Next);
 }
 
-void FindBar::showResult(int serial, const QWebEngineFindTextResult& result)
+void FindBar::arrange()
 {
-    if (serial != serial_)
-        return;  // an answer to a search that a newer one replaced
-    matches_ = result.numberOfMatches();
-    result_->setText(
-        QStringLiteral("%1 of %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
+    const int width = over_->width();
+    if (width == arrangedFor_)
+        return;
+    arrangedFor_ = width;
+    const int spacing = qMax(0, rows_[0]->spacing());
+    const QMargins margins = layout()->contentsMargins();
+    const auto fits = [&](std::initializer_list<int> widths) {
+        int total = margins.left() + margins.right() + spacing * int(widths.size() - 1);
+        for (const int w : widths)
+            total += w;
+        return total <= width;
+    };
+    QPushButton* const buttons[] = {previous_, next_, close_};
+    const QString captions[]
+        = {QStringLiteral("Previous"), QStringLiteral("Next"), QStringLiteral("Close")};
+    const QStyle::StandardPixmap icons[]
+        = {QStyle::SP_ArrowUp, QStyle::SP_ArrowDown, QStyle::SP_DialogCloseButton};
+    // Each button's width with its caption and with its icon alone.
+    int withText = 0;
+    int withIcon = 0;
+    for (int i = 0; i < 3; ++i) {
+        QStyleOptionButton option;
+        option.initFrom(buttons[i]);
+        option.text = captions[i];
+        const QFontMetrics metrics = buttons[i]->fontMetrics();
+        withText += style()
+                        ->sizeFromContents(
+                            QStyle::CT_PushButton, &option,
+                            {metrics.horizontalAdvance(captions[i]), metrics.height()}, buttons[i])
+                        .width()
+            + spacing;
+        option.text.clear();
+        option.icon = style()->standardIcon(icons[i], nullptr, buttons[i]);
+        option.iconSize = buttons[i]->iconSize();
+        withIcon
+            += style()
+                   ->sizeFromContents(QStyle::CT_PushButton, &option, option.iconSize, buttons[i])
+                   .width()
+            + spacing;
+    }
+    const int caption = caption_->sizeHint().width();
+    const int field = field_->minimumWidth();
+    const int wideField = field_->fontMetrics().averageCharWidth() * kWideFieldCharacters;
+    const int count = result_->fontMetrics().horizontalAdvance(QString::fromUtf16(kWideCount));
+    const int box = wholeBook_->sizeHint().width();
+
+    // One line where everything fits; else the count and "Whole book" on a second; else the
+    // buttons on a second line and the count on a third; in the narrowest bar "Whole book"
+    // on a line of its own.
+    const bool oneLine = fits({caption, wideField, withText, count, box});
+    const bool twoLines = !oneLine && fits({caption, field, withIcon});
+    const bool showText = oneLine || (twoLines && fits({caption, field, withText}));
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* button = buttons[i];
+        button->setText(showText ? captions[i] : QString());
+        button->setIcon(showText ? QIcon() : style()->standardIcon(icons[i], nullptr, button));
+    }
+    for (QBoxLayout* row : std::as_const(rows_))
+        while (QLayoutItem* item = row->takeAt(0))
+            delete item;
+    const auto put = [](QBoxLayout* row, QWidget* widget, int stretch = 0) {
+        row->addWidget(widget, stretch);
+    };
+    put(rows_[0], caption_);
+    put(rows_[0], field_, 1);
+    if (oneLine) {
+        for (QWidget* w : {static_cast<QWidget*>(previous_), static_cast<QWidget*>(next_)})
+            put(rows_[0], w);
+        put(rows_[0], result_, 1);
+        put(rows_[0], wholeBook_);
+        put(rows_[0], close_);
+    } else if (twoLines) {
+        put(rows_[0], previous_);
+        put(rows_[0], next_);
+        put(rows_[0], close_);
+        put(rows_[1], result_, 1);
+        put(rows_[1], wholeBook_);
+    } else if (fits({withIcon, box})) {
+        put(rows_[1], previous_);
+        put(rows_[1], next_);
+        put(rows_[1], wholeBook_);
+        rows_[1]->addStretch(1);
+        put(rows_[1], close_);
+        put(rows_[2], result_, 1);
+    } else {
+        put(rows_[1], previous_);
+        put(rows_[1], next_);
+        rows_[1]->addStretch(1);
+        put(rows_[1], close_);
+        put(rows_[2], wholeBook_);
+        put(rows_[3], result_, 1);
+    }
+    // A count that still does not fit breaks onto a second line of its own.
+    result_->setWordWrap(!oneLine);
 }
 
 void FindBar::place()
 {
-    int height = sizeHint().height();
-    if (list_->isVisibleTo(this))
-        height = qMax(height, qMax(kMinListHeight, int(over_->height() * kListShare)));
+    arrange();
+    const QMargins margins = layout()->contentsMargins();
+    int height = 0;
+    for (const QBoxLayout* row : std::as_const(rows_))
+        if (row->count() > 0)
+            height += (row->hasHeightForWidth() ? row->totalHeightForWidth(
+                           over_->width() - margins.left() - margins.right())
+                                                : row->sizeHint().height())
+                + layout()->spacing();
+    height += margins.top() + margins.bottom() - layout()->spacing();
+    if (list_->isVisibleTo(this)) {
+        const int listRows
+            = list_->sizeHintForRow(0) > 0 ? list_->sizeHintForRow(0) : fontMetrics().height() + 4;
+        const int least
+            = height + layout()->spacing() + kMinListRows * listRows + 2 * list_->frameWidth();
+        height = qMax(least, int(over_->height() * kListShare));
+        height = qMin(height, qMax(least, int(over_->height() * kMaxShare)));
+    }
+    height = qMin(height, over_->height());
     setGeometry(0, qMax(0, over_->height() - height), over_->width(), height);
 }
 

@@ -3,13 +3,13 @@
 #include <QFrame>
 #include <QPointer>
 
+class QBoxLayout;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class QWebEngineFindTextResult;
 class QWebEngineView;
 
 namespace platform {
@@ -21,7 +21,10 @@ struct SearchSummary;
 // Finding text in the page a web view shows. The bar floats over the bottom edge of the
 // widget it is placed in and is there only while in use, so it moves no other control.
 // Return or the next button goes to the next match, Shift+Return or the previous button to
-// the one before; Escape closes the bar and takes the highlight off the page.
+// the one before; Escape closes the bar and takes the highlight off the page. The page is
+// searched as the whole book is (see findInShownText), so its count and the list's agree,
+// and the match found is selected and shown above the bar. In a narrow window the bar takes
+// up to four lines and its buttons show their icons.
 class FindBar : public QFrame {
     Q_OBJECT
 public:
@@ -58,8 +61,13 @@ private:
     void moveInList(int step);
     void openMatch(QListWidgetItem* item);
     void landOnMatch();
-    void stepToOccurrence(int serial, const QWebEngineFindTextResult& result);
-    void showResult(int serial, const QWebEngineFindTextResult& result);
+    enum class Goal { First, Next, Previous, Landing };
+    void findInPage(Goal goal);
+    void showFound(Goal goal, const QString& query, const QString& text);
+    void clearFound();
+    // The height in the page's pixels of the part of the view above the bar.
+    double freeHeight() const;
+    void arrange();
     void place();
 
     QPointer<QWebEngineView> view_;
@@ -70,7 +78,10 @@ private:
     QLabel* result_;
     QCheckBox* wholeBook_;
     QPushButton* close_;
+    QLabel* caption_;
     QListWidget* list_;
+    QList<QBoxLayout*> rows_;
+    int arrangedFor_ = -1;
     BookSearch* book_ = nullptr;
     int bookMatches_ = 0;
     int bookPages_ = 0;
@@ -80,7 +91,11 @@ private:
     bool landingPending_ = false;
     int serial_ = 0;
     int matches_ = 0;
-    QMetaObject::Connection unselect_;
+    // The match shown: its place among the page's matches (from 1) and in the page's text.
+    QString shownQuery_;
+    int active_ = 0;
+    qsizetype selectedStart_ = -1;
+    qsizetype selectedEnd_ = -1;
 };
 
 }  // namespace platform

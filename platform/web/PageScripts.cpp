@@ -42,6 +42,7 @@ void addPageScripts(QWebEngineScriptCollection& scripts)
         script(QStringLiteral("record-activated-link"), QWebEngineScript::ApplicationWorld));
     scripts.insert(
         script(QStringLiteral("refuse-engine-copy"), QWebEngineScript::ApplicationWorld));
+    scripts.insert(script(QStringLiteral("find-text"), QWebEngineScript::ApplicationWorld));
 }
 
 QString takeActivatedLinkScript(const QString& url)

@@ -12,7 +12,8 @@ namespace platform {
 //   program runs in: they are guarded as they load or are reached, their copy refused too;
 // - in the program's own world, which the page cannot see or change, the link the user's
 //   click or Enter activated is recorded, and the engine's own copy and cut are refused before
-//   the page's listeners see them (the user's copy is the program's, see PageCopy).
+//   the page's listeners see them (the user's copy is the program's, see PageCopy), and the
+//   find bar reads the page's text and selects its matches (find-text.js, see FindBar).
 void addPageScripts(QWebEngineScriptCollection& scripts);
 
 // Asked in the program's world: whether the given address is that of the link the user

@@ -1,4 +1,5 @@
 #include "platform/forms/FocusRing.h"
+#include "platform/search/BookSearch.h"
 #include "platform/web/BrowserView.h"
 #include "platform/web/FindBar.h"
 #include "reader/QV101m.h"
@@ -16,6 +17,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
@@ -209,6 +212,161 @@ private slots:
         // Ctrl+F finds in the page again.
         press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible() && !bar->searchesWholeBook() && !list->isVisible());
+    }
+
+    void aChosenMatchOpensInSightAboveTheBar_data()
+    {
+        QTest::addColumn<QString>("shown");  // the page shown when the search starts
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("page");  // the chapter of the match chosen
+        QTest::addColumn<QString>("near");  // its first row with these words, else its last
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("turkish");
+        QTest::newRow("far down a long chapter") << "start.html"
+                                                 << "cord"
+                                                 << "chapter01.html"
+                                                 << ""
+                                                 << "cord" << false;
+        QTest::newRow("on the page already shown") << "chapter03.html"
+                                                   << "cord"
+                                                   << "chapter03.html"
+                                                   << ""
+                                                   << "cord" << false;
+        QTest::newRow("Turkish: If, not dif") << "start.html"
+                                              << "if"
+                                              << "chapter02.html"
+                                              << "If the knot held"
+                                              << "If" << true;
+        QTest::newRow("Turkish: WHEELING") << "start.html"
+                                           << "WHEELING"
+                                           << "chapter01.html"
+                                           << ""
+                                           << "wheeling" << true;
+        QTest::newRow("curly apostrophe") << "start.html"
+                                          << "user's"
+                                          << "chapter10.html"
+                                          << ""
+                                          << "user\u2019s" << false;
+    }
+    void aChosenMatchOpensInSightAboveTheBar()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, query);
+        QFETCH(QString, page);
+        QFETCH(QString, near);
+        QFETCH(QString, selected);
+        QFETCH(bool, turkish);
+        const QLocale before;
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+        if (turkish)
+            QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+        // A book set with curly quotes.
+        QFile chapter(rig_->folder.file("chapter10.html"));
+        QVERIFY(chapter.open(QIODevice::ReadOnly));
+        rig_->folder.write(
+            "chapter10.html",
+            chapter.readAll().replace("</body>",
+                                      "<p>Every user\xE2\x80\x99s cord is their own.</p></body>"));
+        chapter.close();
+        QV101m& w = rig_->show(shown);
+        platform::FindBar* bar = findBar(w);
+        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClicks(QApplication::focusWidget(), query);
+        auto* list = bar->findChild<QListWidget*>();
+        QTRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
+        QListWidgetItem* chosen = nullptr;
+        for (int i = 0; i < list->count(); ++i) {
+            const QString text = list->item(i)->text();
+            const QString path = list->item(i)->data(Qt::UserRole).toString();
+            if (!path.endsWith(QLatin1Char('/') + page) || (chosen && !near.isEmpty()))
+                continue;
+            if (near.isEmpty() || text.contains(near))
+                chosen = list->item(i);
+        }
+        QVERIFY(chosen);
+        list->setCurrentItem(chosen);
+        press(Qt::Key_Return);
+        QVERIFY(waitForPage(w.WebBrowser1, page));
+        // The chosen match, selected, in the part of the view above the bar, in the very
+        // block its row quotes.
+        QString context = chosen->text().section(QStringLiteral(" \u2014 "), 1);
+        context.remove(QChar(0x2026));
+        const double zoom = w.WebBrowser1->webView()->zoomFactor();
+        const int barTop
+            = w.WebBrowser1->webView()->mapFrom(w.WebBrowser1, bar->geometry().topLeft()).y();
+        const QString where = QStringLiteral(R"((() => {
+            const s = getSelection();
+            if (s.rangeCount !== 1)
+                return [];
+            const r = s.getRangeAt(0).getBoundingClientRect();
+            const block = s.anchorNode.parentElement.closest('p, li, h1, h2, h3, td, div');
+            return [s.toString(), r.top, r.bottom, block.textContent.replace(/\s+/g, ' ')];
+        })())");
+        QVariantList found;
+        QTRY_VERIFY_WITH_TIMEOUT((found = evaluate(w.WebBrowser1, where).toList()).size() == 4
+                                     && found[0].toString().compare(selected, Qt::CaseInsensitive)
+                                         == 0,
+                                 10000);
+        QVERIFY2(found[1].toDouble() >= 0 && found[2].toDouble() * zoom <= barTop,
+                 qPrintable(QStringLiteral("%1..%2 above %3")
+                                .arg(found[1].toDouble())
+                                .arg(found[2].toDouble())
+                                .arg(barTop / zoom)));
+        QVERIFY2(found[3].toString().contains(context.simplified()),
+                 qPrintable(context + QStringLiteral(" / ") + found[3].toString()));
+    }
+
+    void theFindBarFitsANarrowWindow_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("half a 1366-pixel screen") << 683;
+        QTest::newRow("the designed size") << 394;
+    }
+    void theFindBarFitsANarrowWindow()
+    {
+        QFETCH(int, width);
+        QV101m& w = rig_->show();
+        w.showNormal();
+        w.resize(width, 414);
+        QTRY_COMPARE(w.width(), width);
+        platform::FindBar* bar = findBar(w);
+        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(field);
+        QTest::keyClicks(field, QStringLiteral("cord"));
+        QTRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
+        QTRY_COMPARE(bar->width(), w.WebBrowser1->width());
+        QVERIFY2(field->width() >= 15 * field->fontMetrics().averageCharWidth(),
+                 qPrintable(QString::number(field->width())));
+        // The count whole, on one line or two.
+        auto* count = bar->findChild<QLabel*>(QStringLiteral("FindResult"));
+        const QRect needed = count->fontMetrics().boundingRect(
+            count->contentsRect(), Qt::TextWordWrap | int(count->alignment()), count->text());
+        QVERIFY2(
+            count->contentsRect().contains(needed) || needed.width() <= count->width(),
+            qPrintable(QStringLiteral("%1 wide for %2").arg(count->width()).arg(count->text())));
+        QVERIFY(needed.height() <= count->height());
+        // Every control whole inside the bar, none over another; a button shows its caption
+        // whole or its icon, named by its tooltip.
+        QList<QRect> taken;
+        for (QWidget* control : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isVisible())
+                continue;
+            QVERIFY2(bar->rect().contains(control->geometry()), qPrintable(control->objectName()));
+            for (const QRect& other : std::as_const(taken))
+                QVERIFY(!other.intersects(control->geometry()));
+            taken.append(control->geometry());
+            if (auto* box = qobject_cast<QCheckBox*>(control))
+                QVERIFY(box->width() >= box->sizeHint().width());
+            if (auto* button = qobject_cast<QPushButton*>(control)) {
+                QVERIFY(button->text().isEmpty()
+                            ? !button->icon().isNull() && !button->toolTip().isEmpty()
+                            : button->width() >= button->sizeHint().width());
+            }
+        }
+        auto* list = bar->findChild<QListWidget*>();
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        QVERIFY(list->height() >= 3 * list->sizeHintForRow(0));
     }
 
     void zoomStepsAndStaysForTheSession()

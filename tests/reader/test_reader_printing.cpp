@@ -392,25 +392,29 @@ private slots:
             "<p>"
                 + kLastWords.toUtf8() + "</p></body></html>");
         QV101m& w = rig_->show();
-        // The print waits for the page under the hourglass; the prompt comes under the
+        // From the click on, the reader waits under the hourglass; the prompt comes under the
         // normal pointer. Sampled from a timer of its own: the wait runs in a loop of its own.
         bool hourglassWhileWaiting = false;
+        bool normalWhileWaiting = false;
         std::optional<platform::MousePointer> pointerAtPrompt;
         QTimer sampler;
         connect(&sampler, &QTimer::timeout, [&] {
             const QCursor* cursor = QGuiApplication::overrideCursor();
-            hourglassWhileWaiting = hourglassWhileWaiting
-                || (w.mousePointer() == platform::MousePointer::Hourglass && cursor
-                    && cursor->shape() == Qt::WaitCursor && promptsAt_.isEmpty());
+            const bool hourglass = w.mousePointer() == platform::MousePointer::Hourglass && cursor
+                && cursor->shape() == Qt::WaitCursor;
+            hourglassWhileWaiting = hourglassWhileWaiting || (hourglass && promptsAt_.isEmpty());
+            normalWhileWaiting = normalWhileWaiting
+                || (!hourglass && promptsAt_.isEmpty() && !QApplication::activeModalWidget());
         });
-        sampler.start(50);
         whilePrompting_ = [&] { pointerAtPrompt = w.mousePointer(); };
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
+        sampler.start(50);
         QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY2(promptsAt_.first() >= 2400, qPrintable(QString::number(promptsAt_.first())));
         QVERIFY(hourglassWhileWaiting);
+        QVERIFY(!normalWhileWaiting);
         QCOMPARE(pointerAtPrompt, std::optional(platform::MousePointer::Default));
         QVERIFY(!QGuiApplication::overrideCursor());
         const QString text = normalized(pdfText(pdfPath()));

@@ -661,6 +661,11 @@ private slots:
         QTRY_VERIFY(!started.isEmpty());
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
         QTRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt(), 400);
+        // The keys reach the page again, as they did before.
+        QTRY_VERIFY(w.WebBrowser1->webView()->focusProxy()
+                    && w.WebBrowser1->webView()->focusProxy()->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt() > 400);
     }
 
     void aClickOnThePagesPrintButtonIsNeverDropped_data()

@@ -15,9 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cmath>
 
 class WelcomeWindowTest : public QObject {
     Q_OBJECT
@@ -68,6 +71,41 @@ private slots:
         QCOMPARE(window.Command1->text(), QStringLiteral("Subscribe For Free"));
         QCOMPARE(window.Command2->text(), QStringLiteral("Start Book"));
         QCOMPARE(window.Picture1->picture().size(), QSize(141, 180));
+    }
+
+    void theDesignedColoursStayReadableOnADarkDesktop()
+    {
+        // What a dark colour scheme hands the program (Qt's GTK theme, a dark Fusion palette).
+        const QPalette desktop = QApplication::palette();
+        const auto restore = qScopeGuard([&desktop] { QApplication::setPalette(desktop); });
+        QPalette dark(QColor(60, 60, 60), QColor(36, 36, 36));
+        dark.setColor(QPalette::WindowText, QColor(238, 238, 238));
+        dark.setColor(QPalette::Text, QColor(238, 238, 238));
+        dark.setColor(QPalette::Base, QColor(24, 24, 24));
+        QApplication::setPalette(dark);
+        QV101& w = shownWelcome();
+        // WCAG's contrast ratio.
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF())
+                + 0.0722 * channel(c.blueF());
+        };
+        const auto contrast = [&luminance](const QColor& a, const QColor& b) {
+            const double x = luminance(a);
+            const double y = luminance(b);
+            return (qMax(x, y) + 0.05) / (qMin(x, y) + 0.05);
+        };
+        QCOMPARE(w.Label3->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+        for (const QWidget* text : std::initializer_list<const QWidget*>{
+                 w.Label1, w.Label2, w.Label3, w.Label4, w.Label5, w.Label6, w.Label7, w.Check1}) {
+            const QColor ink = text->palette().color(text->foregroundRole());
+            const QColor ground = text->parentWidget()->palette().color(QPalette::Window);
+            QVERIFY2(
+                contrast(ink, ground) >= 4.5,
+                qPrintable(text->objectName() + QStringLiteral(": %1").arg(contrast(ink, ground))));
+        }
     }
 
     void everyControlSitsAtItsPlaceInTwips()

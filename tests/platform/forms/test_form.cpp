@@ -1,4 +1,5 @@
 #include "platform/forms/Form.h"
+#include "platform/forms/PictureBox.h"
 #include "platform/forms/Timer.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
@@ -252,6 +253,30 @@ private slots:
         form.Unload();  // an unloaded window leaves no hourglass behind
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QTest::qWait(0);
+    }
+
+    void aPictureIsEnlargedSmoothlyOnAHighDensityScreen()
+    {
+        // Black and white columns, drawn on a screen with two device pixels to each of its
+        // pixels: enlarged in blocks, every device pixel would be black or white.
+        QImage stripes(8, 8, QImage::Format_RGB32);
+        for (int x = 0; x < 8; ++x)
+            for (int y = 0; y < 8; ++y)
+                stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        platform::PictureBox box(nullptr);
+        box.setPicture(QPixmap::fromImage(stripes));
+        box.resize(40, 40);
+        QPixmap shown(box.size() * 2);
+        shown.setDevicePixelRatio(2);
+        box.render(&shown);
+        const QImage drawn = shown.toImage();
+        const QPoint inside = box.contentsRect().topLeft() * 2 + QPoint(4, 4);
+        bool between = false;
+        for (int x = 0; x < 8; ++x) {
+            const int grey = qGray(drawn.pixel(inside + QPoint(x, 0)));
+            between = between || (grey > 20 && grey < 235);
+        }
+        QVERIFY(between);
     }
 
     void aPluginThatCannotBeLoadedRaisesAClearError()
