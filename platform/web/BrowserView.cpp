@@ -338,6 +338,7 @@ void BrowserView::Navigate(const QString& location)
 void BrowserView::load(const QUrl& url)
 {
     navigated_ = true;
+    ++loads_;
     loading_ = true;  // from now on, until the view reports this load ended
     pendingUrl_ = url;
     ownStartAwaited_ = true;
@@ -558,10 +559,11 @@ void BrowserView::holdNavigation(bool held)
     page_->holdNavigation(false);
     if (!heldUrl_.isEmpty())
         wanted = std::exchange(heldUrl_, QUrl());
-    // The reader's last wish while the job ran.
+    // The reader's last wish while the job ran, unless the reader has asked for another
+    // page since the job ended.
     if (!wanted.isEmpty() && !windowClosed_)
-        QTimer::singleShot(0, this, [this, wanted] {
-            if (!holding_)
+        QTimer::singleShot(0, this, [this, wanted, loads = loads_] {
+            if (!holding_ && loads_ == loads)
                 load(wanted);
         });
 }

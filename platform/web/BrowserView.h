@@ -149,6 +149,7 @@ private:
     QPointer<PrintJob> job_;
     bool holding_ = false;  // ExecWB is running: the page shown stays put
     QUrl heldUrl_;  // Navigate()'s newest place while the page was held
+    quint64 loads_ = 0;  // loads asked for so far
     bool promptOpen_ = false;
     bool windowClosed_ = false;  // the window closed while the running print job went on
     QUrl afterHungPage_;  // shown once the renderer the view ended is gone
