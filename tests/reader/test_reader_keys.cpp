@@ -43,13 +43,6 @@ class ReaderKeysTest : public QObject {
 
     std::optional<ReaderRig> rig_;
 
-    static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QWidget* target = QApplication::focusWidget();
-        QVERIFY(target);
-        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-    }
-
     static platform::FindBar* findBar(QV101m& w) { return w.findChild<platform::FindBar*>(); }
 
 private slots:
@@ -65,12 +58,12 @@ private slots:
         QV101m& w = rig_->show();
         w.WebBrowser1->Navigate(rig_->folder.file("chapter01.html"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
-        press(Qt::Key_Left, Qt::AltModifier);
+        pressKey(Qt::Key_Left, Qt::AltModifier);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
-        press(Qt::Key_Right, Qt::AltModifier);
+        pressKey(Qt::Key_Right, Qt::AltModifier);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
-        press(Qt::Key_F5);
+        pressKey(Qt::Key_F5);
         QTRY_COMPARE(started.count(), 1);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
     }
@@ -90,7 +83,7 @@ private slots:
                     {Qt::Key_Home, false}};
         for (const auto& key : keys) {
             const double before = scrollY();
-            press(key.key);
+            pressKey(key.key);
             QTRY_VERIFY2(key.down ? scrollY() > before : scrollY() < before,
                          qPrintable(QKeySequence(key.key).toString()));
         }
@@ -109,7 +102,7 @@ private slots:
         const QImage plain = pageLooks();
         platform::FindBar* bar = findBar(w);
         QVERIFY(bar && !bar->isVisible());
-        press(Qt::Key_F, Qt::ControlModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible());
         // Floating over the view's bottom edge; the view itself keeps its place and size.
         QCOMPARE(bar->parentWidget(), static_cast<QWidget*>(w.WebBrowser1));
@@ -132,7 +125,7 @@ private slots:
             {Qt::Key_F3, Qt::ShiftModifier, "2 of 3"},
         };
         for (const auto& step : steps) {
-            press(step.key, step.modifiers);
+            pressKey(step.key, step.modifiers);
             QTRY_COMPARE(bar->resultText(), QString::fromLatin1(step.result));
         }
         QTest::mouseClick(bar->findChild<QPushButton*>(), Qt::LeftButton);  // "Previous"
@@ -144,7 +137,7 @@ private slots:
         QTest::keyClicks(field, QStringLiteral("knot"));
         QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
         QTRY_VERIFY(pageLooks() != plain);  // the matches are highlighted
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget()));
         QTRY_VERIFY(pageLooks() == plain);  // and no longer
@@ -156,7 +149,7 @@ private slots:
         QV101m& w = rig_->show();
         const QRect viewBefore = w.WebBrowser1->geometry();
         platform::FindBar* bar = findBar(w);
-        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(bar->isVisible() && bar->searchesWholeBook());
         QVERIFY(bar->findChild<QCheckBox*>()->isChecked());
         auto* list = bar->findChild<QListWidget*>();
@@ -183,9 +176,9 @@ private slots:
             if (list->item(i)->text().startsWith(QStringLiteral("Chapter 3:")))
                 row = i;
         for (int i = 0; i < row; ++i)
-            press(Qt::Key_Down);
+            pressKey(Qt::Key_Down);
         QCOMPARE(list->currentRow(), row);
-        press(Qt::Key_Return);
+        pressKey(Qt::Key_Return);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
         // The view shows that very match, highlighted: the page search's active match is
         // the current selection's neighbour; its place is on screen.
@@ -205,12 +198,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(evaluate(w.WebBrowser1, wanted).toBool(), 10000);
         QVERIFY(bar->isVisible() && list->count() == 104);  // the list stays
         QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
-        press(Qt::Key_Left, Qt::AltModifier);
+        pressKey(Qt::Key_Left, Qt::AltModifier);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         // Ctrl+F finds in the page again.
-        press(Qt::Key_F, Qt::ControlModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible() && !bar->searchesWholeBook() && !list->isVisible());
     }
 
@@ -270,7 +263,7 @@ private slots:
         chapter.close();
         QV101m& w = rig_->show(shown);
         platform::FindBar* bar = findBar(w);
-        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClicks(QApplication::focusWidget(), query);
         auto* list = bar->findChild<QListWidget*>();
         QTRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
@@ -285,7 +278,7 @@ private slots:
         }
         QVERIFY(chosen);
         list->setCurrentItem(chosen);
-        press(Qt::Key_Return);
+        pressKey(Qt::Key_Return);
         QVERIFY(waitForPage(w.WebBrowser1, page));
         // The chosen match, selected, in the part of the view above the bar, in the very
         // block its row quotes.
@@ -330,7 +323,7 @@ private slots:
         w.resize(width, 414);
         QTRY_COMPARE(w.width(), width);
         platform::FindBar* bar = findBar(w);
-        press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(field);
         QTest::keyClicks(field, QStringLiteral("cord"));
@@ -405,7 +398,7 @@ private slots:
                     : press == QLatin1Char('=')           ? Qt::Key_Equal
                     : press == QLatin1Char('-')           ? Qt::Key_Minus
                                                           : Qt::Key_0;
-                ReaderKeysTest::press(key, Qt::ControlModifier);
+                pressKey(key, Qt::ControlModifier);
             }
             QTRY_COMPARE(view->zoomFactor(), step.factor);
         }
@@ -434,7 +427,7 @@ private slots:
         QV101m& w = rig_->show(QStringLiteral("menu.html"));
         QTest::qWait(200);  // the page's first frame, so that clicks land on it
         if (element.isEmpty()) {
-            press(Qt::Key_Menu);
+            pressKey(Qt::Key_Menu);
         } else {
             const QJsonObject box
                 = QJsonDocument::fromJson(
@@ -483,10 +476,10 @@ private slots:
         QV101m& w = rig_->show();
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         w.Command2->setFocus(Qt::TabFocusReason);
-        press(Qt::Key_Return);
+        pressKey(Qt::Key_Return);
         QTRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
-        press(Qt::Key_Enter, Qt::KeypadModifier);
+        pressKey(Qt::Key_Enter, Qt::KeypadModifier);
         QTRY_COMPARE(started.count(), 2);
         QVERIFY(!w.Command2->isDefault() && !w.Command2->autoDefault());
     }

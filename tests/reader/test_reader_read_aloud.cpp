@@ -39,13 +39,7 @@ class ReaderReadAloudTest : public QObject {
 
     std::optional<ReaderRig> rig_;
 
-    static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QWidget* target = QApplication::focusWidget();
-        QVERIFY(target);
-        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-    }
-    static void readAloudKey() { press(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier); }
+    static void readAloudKey() { pressKey(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier); }
 
     static platform::PageReader* reader(QV101m& w) { return w.findChild<platform::PageReader*>(); }
     static QStringList said()
@@ -115,7 +109,7 @@ private slots:
         QTRY_COMPARE(selection(w), said().constLast());
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Reading);
         // Escape stops it: the voice stops, the bar and the selection go.
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
         QCOMPARE(engine->state(), QTextToSpeech::Ready);
         QVERIFY(!bar->isVisible());
@@ -130,15 +124,15 @@ private slots:
         QV101m& w = startReading();
         auto* bar = w.findChild<platform::ReadAloudBar*>();
         auto* findBar = w.findChild<platform::FindBar*>();
-        press(Qt::Key_F, Qt::ControlModifier);
+        pressKey(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(findBar->isVisible());
         QTRY_VERIFY(bar->geometry().bottom() < findBar->geometry().top());
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QVERIFY(!findBar->isVisible());
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Reading);
         QTRY_COMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
         w.WebBrowser1->setFocus();
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
     }
 
@@ -168,11 +162,11 @@ private slots:
         if (how == QLatin1String("link"))
             clickElement(w.WebBrowser1, QStringLiteral("#next"));
         else if (how == QLatin1String("back"))
-            press(Qt::Key_Left, Qt::AltModifier);
+            pressKey(Qt::Key_Left, Qt::AltModifier);
         else if (how == QLatin1String("contents"))
             w.Command2->click();
         else
-            press(Qt::Key_F5);
+            pressKey(Qt::Key_F5);
         QTRY_COMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
         QCOMPARE(TestSpeechEngine::last()->state(), QTextToSpeech::Ready);
         TestSpeechEngine::last()->finishSentence();
@@ -254,7 +248,7 @@ private slots:
         for (const QString& sentence : said())
             QVERIFY(sentence.size() <= platform::kMaxSentenceLength);
         // The window answers while the page is read.
-        press(Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
     }
 };

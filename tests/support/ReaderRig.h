@@ -52,6 +52,14 @@ inline QVariant evaluate(platform::BrowserView* view, const QString& script, boo
     return result;
 }
 
+// Presses a key where the keyboard's focus is, as a user would.
+inline void pressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* target = QApplication::focusWidget();
+    QVERIFY(target);
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
 // Clicks the first element that matches the selector with the mouse, as a user would.
 inline void clickElement(platform::BrowserView* view, const QString& selector,
                          Qt::MouseButton button = Qt::LeftButton)
