@@ -8,6 +8,7 @@
 #include "platform/print/PrintScripts.h"
 #include "platform/runtime/AppInfo.h"
 #include "platform/runtime/Errors.h"
+#include "platform/runtime/Limits.h"
 #include "platform/runtime/Trace.h"
 #include "platform/runtime/WholeFile.h"
 
@@ -35,9 +36,6 @@
 namespace platform {
 
 namespace {
-
-// How long a page may take to show that its renderer is answering at all.
-constexpr int kResponsivenessWaitMs = 10'000;
 
 // The page's own beforeprint and afterprint handlers, run by the job itself before it asks
 // the engine for the PDF and once it has it: the engine's own print events do not reach the
@@ -418,14 +416,15 @@ PrintJob* PagePrinter::print(const QPrinter& settings, PrintJob* job)
 
 void PagePrinter::watch(quint64 job)
 {
-    deadline_->start(timeLimitMs_);
+    const Limits& limits = Limits::current();
+    deadline_->start(limits.printTimeLimitMs);
     // The page's renderer dying takes the job with it: no answer would ever come.
     rendererWatch_ = connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
         complete(false,
                  tr("The page could not be printed: it stopped working while it was "
                     "being printed (it may have run out of memory)."));
     });
-    QTimer::singleShot(qMin(timeLimitMs_, kResponsivenessWaitMs), this, [this, job] {
+    QTimer::singleShot(qMin(limits.printTimeLimitMs, limits.printAnswerMs), this, [this, job] {
         if (isCurrent(job) && answeredJob_ != job)
             complete(false, tr("The page is not responding, so it could not be printed."));
     });

@@ -34,7 +34,9 @@ public:
     ~PagePrinter() override;
 
     // Starts printing the view's current page with the given printer's settings and returns
-    // at once. The settings are copied, so the printer may go away as soon as this returns.
+    // at once; a job not finished within Limits::printTimeLimitMs fails, so that a page that
+    // never answers cannot keep printing unavailable. The settings are copied, so the printer
+    // may go away as soon as this returns.
     // Pages are selected as a print dialog leaves them: pageRanges() when printRange() is
     // PageRange, every page otherwise.
     // Raises PlatformError (kErrPrintFailed) while another job of this printer is running.
@@ -47,10 +49,6 @@ public:
 
     // True from print() until finished() has been emitted.
     bool busy() const { return busy_; }
-
-    // A job that has not finished after this long fails and is abandoned, so that a page
-    // that never answers cannot keep printing unavailable.
-    void setTimeLimit(int milliseconds) { timeLimitMs_ = milliseconds; }
 
 signals:
     // ok is false when nothing (or, for a printer queue, no job) was produced; the
@@ -69,7 +67,6 @@ private:
     bool busy_ = false;
     quint64 jobNumber_ = 0;
     quint64 answeredJob_ = 0;  // the newest job whose page answered before its PDF was asked for
-    int timeLimitMs_ = 120'000;
     QTimer* deadline_;
     QMetaObject::Connection rendererWatch_;
     QPointer<PrintJob> job_;

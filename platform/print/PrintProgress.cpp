@@ -2,6 +2,7 @@
 
 #include "platform/print/PrintJob.h"
 #include "platform/runtime/AppInfo.h"
+#include "platform/runtime/Limits.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -52,7 +53,7 @@ PrintProgress::PrintProgress(PrintJob* job, QWidget* owner)
     update();
     if (owner)
         owner->installEventFilter(this);
-    QTimer::singleShot(kShowAfterMs, this, [this] {
+    QTimer::singleShot(Limits::current().printProgressAfterMs, this, [this] {
         if (job_ && !job_->isFinished() && (!parentWidget() || parentWidget()->isVisible()))
             show();
     });

@@ -23,9 +23,6 @@ public:
     // The phase as the window words it.
     static QString phaseText(const PrintJob& job);
 
-    // The wait before the window shows, so that a quick job shows none.
-    static constexpr int kShowAfterMs = 500;
-
 public slots:
     void reject() override;
 

@@ -1,31 +1,26 @@
 #pragma once
 
 #include "platform/print/PrintJob.h"
-#include "platform/runtime/RateLimit.h"
 
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFlags>
-#include <QList>
-#include <QPointF>
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 
 class QPrinter;
-class QTimer;
-class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineView;
 
 namespace platform {
 
 class ConfinedPage;
+class HungPageWatch;
+class LoadTracker;
 class PagePrinter;
+class PrintCommand;
+class RendererRecovery;
 
 // The commands ExecWB runs and QueryStatusWB reports on; printing is the only one.
 enum class BrowserCommand { Print = 6 };
@@ -39,7 +34,9 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(CommandStatus)
 // The embedded browser view. Locations are file paths of the application's own pages;
 // links inside the pages are followed by the view itself. Pages are untrusted: they stay
 // inside the folder the view is confined to, and only a web or mail link the user clicks
-// leaves it, handed to the user's browser or mail program (see ConfinedPage).
+// leaves it, handed to the user's browser or mail program (see ConfinedPage). The view is
+// the front of a few pieces with one job each: LoadTracker, HungPageWatch, RendererRecovery
+// and PrintCommand; the page's own print requests are its own.
 class BrowserView : public QWidget {
     Q_OBJECT
 public:
@@ -79,9 +76,9 @@ public:
     // The running print job, or the last one; null before the first. Its "Printing" window
     // belongs to this view's window. From the print delay's end (ExecWB) to the job's end the
     // page shown stays put: Navigate(), a link or Back is carried out once the job has ended.
-    PrintJob* printJob() const { return job_; }
+    PrintJob* printJob() const;
 
-    bool isLoading() const { return loading_; }
+    bool isLoading() const;
     QUrl url() const;
     QWebEnginePage* page() const;
     QWebEngineView* webView() const { return view_; }
@@ -89,13 +86,10 @@ public:
 
     // Called when the page's renderer process has died, so the window can show a page again;
     // after a few deaths within a minute the view shows a short notice of its own instead.
-    void onPageProcessDied(std::function<void()> handler) { pageProcessDied_ = std::move(handler); }
+    void onPageProcessDied(std::function<void()> handler);
     // Shows the page that was shown again, reloaded, at the place it was scrolled to (which
     // the engine forgets with its renderer); false when no page was shown.
     bool reloadWhereItWas();
-
-    // A print job that has not finished after this long is abandoned (default two minutes).
-    void setPrintTimeLimit(int milliseconds);
 
 signals:
     void loadStarted();
@@ -117,57 +111,17 @@ protected:
 private:
     static float checkedExtent(float twips);
     void onPagePrintRequested();
-    void onRendererTerminated();
-    void attachPage();
-    void replacePage();
-    void load(const QUrl& url);
-    void watchForHang(const QUrl& url);
-    void checkLeavingPage();
-    void stopWatchingForHang();
-    void endHungPage(const QUrl& url, qint64 renderer);
+    void attachPage(ConfinedPage* page);
     void applySize();
-    void trackLoading(const QWebEngineLoadingInfo& info);
-    void waitWhileLoading(const PrintJob* job);
-    void askDocumentWhetherLoaded();
-    void printAndWait(PrintJob* job);
-    PrintJob* startPrintJob(PrintJob::State first);
-    void endPrintJob(PrintJob* job);
-    void holdNavigation(bool held);
-    bool jobRunning() const { return job_ && !job_->isFinished(); }
 
     QWebEngineView* view_;
-    ConfinedPage* page_;
-    QString folder_;
     float widthTwips_;
     float heightTwips_;
-    bool navigated_ = false;
-    bool loading_ = false;
-    QUrl pendingUrl_;
-    bool ownStartAwaited_ = false;  // Navigate() was called and its load has not started yet
     PagePrinter* printer_;
-    std::unique_ptr<QPrinter> settings_;
-    QPointer<PrintJob> job_;
-    bool holding_ = false;  // ExecWB is running: the page shown stays put
-    QUrl heldUrl_;  // Navigate()'s newest place while the page was held
-    quint64 loads_ = 0;  // loads asked for so far
-    bool promptOpen_ = false;
-    bool windowClosed_ = false;  // the window closed while the running print job went on
-    QUrl afterHungPage_;  // shown once the renderer the view ended is gone
-    // The page being left while the next one is asked for, and how long since it last answered.
-    QTimer* hangWatch_;
-    QPointer<ConfinedPage> leavingPage_;
-    QUrl leavingFor_;
-    qint64 leavingRenderer_ = 0;
-    QElapsedTimer sinceAnswer_;
-    quint64 leaveNumber_ = 0;  // which leaving the answers belong to
-    bool busyPointer_ = false;  // the hourglass is the watch's
-    QElapsedTimer sinceAsked_;
-    bool leaveStarted_ = false;  // the next page's load has started
-    QPointF place_;  // where the page was scrolled to while its renderer lived
-    QUrl replacedUrl_;  // what a page replaced after its renderer died showed
-    std::function<void()> pageProcessDied_;
-    // A page whose renderer keeps dying is shown again three times a minute, no more.
-    RateLimit restarts_{3, 60'000};
+    LoadTracker* loads_;
+    RendererRecovery* recovery_;
+    HungPageWatch* hangWatch_;
+    PrintCommand* print_;
 };
 
 }  // namespace platform

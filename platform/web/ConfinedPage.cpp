@@ -2,6 +2,7 @@
 
 #include "platform/runtime/FolderConfinement.h"
 #include "platform/runtime/Handler.h"
+#include "platform/runtime/Limits.h"
 #include "platform/runtime/RateLimit.h"
 #include "platform/runtime/Trace.h"
 #include "platform/web/PageScripts.h"
@@ -35,18 +36,10 @@ namespace platform {
 
 namespace {
 
-// How long after a click or key press a link may still be handed on as the user's.
-constexpr int kUserInputValidMs = 2000;
-// The least time between two hand-offs to the desktop, whatever the pages do.
-constexpr int kHandOffIntervalMs = 1000;
-// Page dialogs in quick succession that are shown before the rest are suppressed.
-constexpr int kDialogsBeforeSuppression = 3;
-constexpr int kDialogBurstMs = 30'000;
-
 // The dialogs of one page, for as long as the program runs: reloading a page, or coming back
 // to it, does not give it new ones.
 struct DialogBudget {
-    RateLimit recent{kDialogsBeforeSuppression, kDialogBurstMs};
+    RateLimit recent{Limits::current().pageDialogsInBurst, Limits::current().pageDialogBurstMs};
     bool suppressed = false;
 };
 
@@ -85,10 +78,8 @@ QString dialogText(const QString& text)
 // trying gets a few lines a second, not thousands, and a count of what was left out.
 void logLimited(const QString& line)
 {
-    constexpr int kLinesPerWindow = 20;
-    constexpr qint64 kWindowMs = 10'000;
     static QMutex mutex;
-    static RateLimit lines(kLinesPerWindow, kWindowMs);
+    static RateLimit lines(Limits::current().pageLogLines, Limits::current().pageLogWindowMs);
     const QMutexLocker lock(&mutex);
     if (!lines.admit())
         return;
@@ -142,7 +133,7 @@ bool isHandOffScheme(const QString& scheme)
 // whole process, so that no page can flood the desktop with launches.
 bool handOffToDesktop(const QUrl& url)
 {
-    static RateLimit handOffs(1, kHandOffIntervalMs);
+    static RateLimit handOffs(1, Limits::current().handOffIntervalMs);
     if (!handOffs.admit()) {
         logRefusal(QStringLiteral("refused a hand-off within a second of the last:"), url);
         return false;
@@ -265,7 +256,7 @@ bool ConfinedPage::allowsResource(const QUrl& url) const
 
 void ConfinedPage::noteUserInput()
 {
-    userInput_.setRemainingTime(kUserInputValidMs);
+    userInput_.setRemainingTime(Limits::current().userInputValidMs);
     mayAskToLeave_ = true;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/print/PrintJob.h"
 #include "platform/print/PrintProgress.h"
 #include "platform/runtime/Errors.h"
+#include "platform/runtime/Limits.h"
 #include "platform/web/BrowserView.h"
 #include "reader/QV101m.h"
 #include "support/PrintPrompt.h"
@@ -98,7 +99,11 @@ private slots:
         };
         clock_.start();
     }
-    void cleanup() { rig_.reset(); }
+    void cleanup()
+    {
+        rig_.reset();
+        platform::Limits::current() = platform::Limits();
+    }
 
     void printCurrentPagePrintsTheChapterShown()
     {
@@ -491,7 +496,7 @@ private slots:
         w.WebBrowser1->Navigate(rig_->folder.file("stuck.html"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("stuck.html")));
         QTest::qWait(600);
-        w.WebBrowser1->setPrintTimeLimit(2000);
+        platform::Limits::current().printTimeLimitMs = 2000;
 
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 2);
@@ -522,7 +527,7 @@ private slots:
     {
         rig_->addHostilePage("tiny-paper.html");
         QV101m& w = rig_->show(QStringLiteral("tiny-paper.html"));
-        w.WebBrowser1->setPrintTimeLimit(20000);
+        platform::Limits::current().printTimeLimitMs = 20000;
         clock_.restart();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
@@ -537,7 +542,7 @@ private slots:
     {
         rig_->addHostilePage("print-hang.html");
         QV101m& w = rig_->show(QStringLiteral("print-hang.html"));
-        w.WebBrowser1->setPrintTimeLimit(3000);
+        platform::Limits::current().printTimeLimitMs = 3000;
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QCOMPARE(rig_->watcher->texts(),
@@ -552,7 +557,7 @@ private slots:
     {
         rig_->addHostilePage("print-hang.html");
         QV101m& w = rig_->show(QStringLiteral("print-hang.html"));
-        w.WebBrowser1->setPrintTimeLimit(60000);
+        platform::Limits::current().printTimeLimitMs = 60000;
         QPointer<QV101m> window(&w);
         whilePrompting_ = [&w] { QTimer::singleShot(500, &w, [&w] { w.close(); }); };
         clock_.restart();

@@ -24,7 +24,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <arpa/inet.h>
@@ -551,20 +550,13 @@ private slots:
     {
         rig_->addHostilePage("stuck.html");
         QV101m& w = rig_->show(QStringLiteral("stuck.html"));
-        const auto answers = [&w](int withinMs) {
-            auto answered = std::make_shared<bool>(false);
-            w.WebBrowser1->page()->runJavaScript(QStringLiteral("1"),
-                                                 QWebEngineScript::ApplicationWorld,
-                                                 [answered](const QVariant&) { *answered = true; });
-            return QTest::qWaitFor([answered] { return *answered; }, withinMs);
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(!answers(300), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(answers(5000));
+        QVERIFY(answersWithin(w.WebBrowser1, 5000));
     }
 
     void leavingAPageEndsItOnlyWhenItStopsAnswering_data()
@@ -588,15 +580,8 @@ private slots:
         QV101m& w = rig_->show(page);
         if (!savedAs.isEmpty())
             evaluate(w.WebBrowser1, QStringLiteral("notes.value = 'knots to try'"));
-        const auto answers = [&w](int withinMs) {
-            auto answered = std::make_shared<bool>(false);
-            w.WebBrowser1->page()->runJavaScript(QStringLiteral("1"),
-                                                 QWebEngineScript::ApplicationWorld,
-                                                 [answered](const QVariant&) { *answered = true; });
-            return QTest::qWaitFor([answered] { return *answered; }, withinMs);
-        };
         if (leftWhileBusy)
-            QTRY_VERIFY_WITH_TIMEOUT(!answers(300), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(w.Command2, Qt::LeftButton);

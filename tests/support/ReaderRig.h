@@ -4,6 +4,7 @@
 // real reader window shown on a page of it.
 
 #include "platform/web/BrowserView.h"
+#include "platform/web/PageAnswer.h"
 #include "reader/QV101m.h"
 #include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"
@@ -50,6 +51,20 @@ inline QVariant evaluate(platform::BrowserView* view, const QString& script, boo
     });
     [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return done; }, 10000);
     return result;
+}
+
+// Whether the page answers within `withinMs`, asked in the program's own script world (a page
+// busy in an endless script does not).
+inline bool answersWithin(platform::BrowserView* view, int withinMs)
+{
+    std::optional<bool> answered;
+    platform::askPage(
+        view->page(), QStringLiteral("1"), withinMs, view,
+        [&answered](const std::optional<QVariant>& answer) { answered = answer.has_value(); });
+    // The wait's own end comes within withinMs; the margin only guards against a lost call.
+    [[maybe_unused]] const bool settled
+        = QTest::qWaitFor([&answered] { return answered.has_value(); }, withinMs + 1000);
+    return answered.value_or(false);
 }
 
 // Presses a key where the keyboard's focus is, as a user would.
