@@ -27,7 +27,6 @@ HungPageWatch::HungPageWatch(QWebEngineView* view, LoadTracker* loads, RendererR
       owner_(owner),
       timer_(new QTimer(this))
 {
-    timer_->setInterval(Limits::current().askLeavingPageEveryMs);
     connect(timer_, &QTimer::timeout, this, &HungPageWatch::check);
     connect(loads_, &LoadTracker::started, this, &HungPageWatch::noteStarted);
 }
