@@ -35,8 +35,6 @@ namespace platform {
 
 namespace {
 
-// How long after a click or key press a link may still be handed on as the user's.
-constexpr int kUserInputValidMs = 2000;
 // The least time between two hand-offs to the desktop, whatever the pages do.
 constexpr int kHandOffIntervalMs = 1000;
 // Page dialogs in quick succession that are shown before the rest are suppressed.
@@ -265,7 +263,7 @@ bool ConfinedPage::allowsResource(const QUrl& url) const
 
 void ConfinedPage::noteUserInput()
 {
-    userInput_.setRemainingTime(kUserInputValidMs);
+    userInput_.setRemainingTime(kClickWindowMs);
     mayAskToLeave_ = true;
 }
 

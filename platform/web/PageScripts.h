@@ -16,8 +16,12 @@ namespace platform {
 //   find bar reads the page's text and selects its matches (find-text.js, see FindBar).
 void addPageScripts(QWebEngineScriptCollection& scripts);
 
+// The click window: how long after a click or key press of the user's a request of the page
+// (a link handed on, a print) still counts as the user's, in the program and in its script.
+constexpr int kClickWindowMs = 2000;
+
 // Asked in the program's world: whether the given address is that of the link the user
-// activated within the last two seconds; if so the link is used up.
+// activated within the click window; if so the link is used up.
 QString takeActivatedLinkScript(const QString& url);
 
 }  // namespace platform
