@@ -667,6 +667,10 @@ private slots:
         else
             QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
+        // Shown, not only asked for: the view names the page asked for before it comes.
+        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("location.pathname"))
+                        .toString()
+                        .endsWith(QStringLiteral("/start.html")));
         QCOMPARE(answeredByClick, clickWhileAsked);
         QCOMPARE(asked, stays + int{clickWhileAsked});
         // The questions were the page's own: the contents keep their dialogs.
