@@ -39,7 +39,9 @@ struct Limits {
     int rendererRestarts = 3;
     int rendererRestartWindowMs = 60'000;
 
-    // How long after a click or key press a link may still be handed on as the user's.
+    // The click window: how long after a click or key press of the user's a request of the
+    // page (a link handed on, a print) still counts as the user's, in the program and in the
+    // page scripts it gives it to.
     int userInputValidMs = 2000;
     // The least time between two hand-offs to the desktop, whatever the pages do.
     int handOffIntervalMs = 1000;

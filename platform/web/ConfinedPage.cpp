@@ -7,6 +7,7 @@
 #include "platform/runtime/Trace.h"
 #include "platform/web/PageScripts.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -262,8 +263,12 @@ void ConfinedPage::noteUserInput()
 
 bool ConfinedPage::noteLeaveRequested()
 {
-    if (leavePromptOpen_ && openDialog_) {
-        openDialog_->accept();
+    // Answered as the user's click on its OK would: a message box merely accepted returns no
+    // button, which reads as "stay".
+    const auto* box = qobject_cast<QMessageBox*>(openDialog_.data());
+    if (QAbstractButton* leave = box ? box->button(QMessageBox::Ok) : nullptr;
+        leave && leavePromptOpen_) {
+        leave->click();
         return true;
     }
     mayAskToLeave_ = true;

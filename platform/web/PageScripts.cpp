@@ -1,5 +1,6 @@
 #include "platform/web/PageScripts.h"
 
+#include "platform/runtime/Limits.h"
 #include "platform/runtime/ResourceText.h"
 
 #include <QJsonDocument>
@@ -18,16 +19,26 @@ namespace platform {
 
 namespace {
 
-// One of the scripts under :/web/, by its file name, to run in every frame of a page.
-QWebEngineScript script(const QString& name, quint32 world)
+QString scriptText(const QString& name)
+{
+    return resourceText(QStringLiteral(":/web/%1.js").arg(name));
+}
+
+// A script to run in every frame of a page, named after the file under :/web/ it is made of.
+QWebEngineScript script(const QString& name, quint32 world, const QString& source)
 {
     QWebEngineScript s;
     s.setName(QStringLiteral("da1011-") + name);
-    s.setSourceCode(resourceText(QStringLiteral(":/web/%1.js").arg(name)));
+    s.setSourceCode(source);
     s.setInjectionPoint(QWebEngineScript::DocumentCreation);
     s.setWorldId(world);
     s.setRunsOnSubFrames(true);
     return s;
+}
+
+QWebEngineScript script(const QString& name, quint32 world)
+{
+    return script(name, world, scriptText(name));
 }
 
 }  // namespace
@@ -36,12 +47,17 @@ void addPageScripts(QWebEngineScriptCollection& scripts)
 {
     static const bool registered = (registerPageScripts(), true);
     Q_UNUSED(registered);
+    // The refusal of the engine's copy is written once, as what puts it on a window: the
+    // program's world puts it on its own, the page's world's guard on each frame it guards.
+    const QString refuseEngineCopyIn = scriptText(QStringLiteral("refuse-engine-copy"));
     scripts.insert(script(QStringLiteral("hold-print-events"), QWebEngineScript::MainWorld));
-    scripts.insert(script(QStringLiteral("guard-every-frame"), QWebEngineScript::MainWorld));
+    scripts.insert(script(QStringLiteral("guard-every-frame"), QWebEngineScript::MainWorld,
+                          QLatin1Char('(') + scriptText(QStringLiteral("guard-every-frame"))
+                              + QStringLiteral(")(") + refuseEngineCopyIn + QStringLiteral(");")));
     scripts.insert(
         script(QStringLiteral("record-activated-link"), QWebEngineScript::ApplicationWorld));
-    scripts.insert(
-        script(QStringLiteral("refuse-engine-copy"), QWebEngineScript::ApplicationWorld));
+    scripts.insert(script(QStringLiteral("refuse-engine-copy"), QWebEngineScript::ApplicationWorld,
+                          QLatin1Char('(') + refuseEngineCopyIn + QStringLiteral(")(window)();")));
     scripts.insert(script(QStringLiteral("find-text"), QWebEngineScript::ApplicationWorld));
 }
 
@@ -50,8 +66,8 @@ QString takeActivatedLinkScript(const QString& url)
     const QString quoted = QString::fromUtf8(
         QJsonDocument::fromVariant(QVariantList{url}).toJson(QJsonDocument::Compact));
     return QStringLiteral(
-               "window.__da1011TakeActivatedLink && window.__da1011TakeActivatedLink(%1[0])")
-        .arg(quoted);
+               "window.__da1011TakeActivatedLink && window.__da1011TakeActivatedLink(%1[0], %2)")
+        .arg(quoted, QString::number(Limits::current().userInputValidMs));
 }
 
 }  // namespace platform

@@ -17,7 +17,8 @@ namespace platform {
 void addPageScripts(QWebEngineScriptCollection& scripts);
 
 // Asked in the program's world: whether the given address is that of the link the user
-// activated within the last two seconds; if so the link is used up.
+// activated within the click window (Limits::userInputValidMs, the program's own window for
+// the user's input, so both worlds keep one); if so the link is used up.
 QString takeActivatedLinkScript(const QString& url);
 
 }  // namespace platform

@@ -593,8 +593,20 @@ private slots:
                      QVariant(QStringLiteral("knots to try")));
     }
 
+    void aPageAsksWhetherToLeaveItOncePerRequestAtMost_data()
+    {
+        QTest::addColumn<int>("stays");
+        QTest::addColumn<bool>("reloadAsks");
+        QTest::addColumn<bool>("clickWhileAsked");
+        QTest::newRow("three answers stay, then a click") << 3 << false << false;
+        QTest::newRow("one answer stay, then a click while it asks") << 1 << false << true;
+        QTest::newRow("F5 asks, then a click while it asks") << 0 << true << true;
+    }
     void aPageAsksWhetherToLeaveItOncePerRequestAtMost()
     {
+        QFETCH(int, stays);
+        QFETCH(bool, reloadAsks);
+        QFETCH(bool, clickWhileAsked);
         rig_->addHostilePage("leave-prompt.html");
         QV101m& w = rig_->show(QStringLiteral("leave-prompt.html"));
         // The engine asks only on a page the user has used.
@@ -603,10 +615,13 @@ private slots:
             return evaluate(w.WebBrowser1, QStringLiteral("navigator.userActivation.hasBeenActive"))
                 .toBool();
         }());
-        // The user answers from inside the page's dialog loop: "stay" three times; once on the
-        // contents, OK.
+        // The user acts from inside the page's dialog loop, as a real click comes: "stay" as
+        // often as the row says, then "Table Of Contents" with the question still open (which
+        // must answer it; if not, "stay", so that the test fails instead of waiting); once on
+        // the contents, OK.
         int asked = 0;
         bool onContents = false;
+        bool answeredByClick = false;
         QPointer<QDialog> seen;
         QTimer user;
         connect(&user, &QTimer::timeout, [&] {
@@ -615,24 +630,38 @@ private slots:
                 return;
             seen = dialog;
             ++asked;
-            if (onContents)
+            if (onContents) {
                 dialog->accept();
-            else
+            } else if (asked <= stays) {
                 dialog->reject();
+            } else {
+                QTest::mouseClick(w.Command2, Qt::LeftButton);
+                answeredByClick = !dialog->isVisible();
+                if (!answeredByClick)
+                    dialog->reject();
+            }
         });
         user.start(50);
-        for (int request = 1; request <= 3; ++request) {
+        for (int request = 1; request <= stays; ++request) {
             QTest::mouseClick(w.Command2, Qt::LeftButton);
             QTRY_COMPARE(asked, request);
             QTRY_COMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("leave-prompt.html"));
         }
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        if (reloadAsks)
+            QTest::keyClick(w.WebBrowser1->webView()->focusProxy(), Qt::Key_F5);
+        else
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
-        QCOMPARE(asked, 3);
+        // Shown, not only asked for: the view names the page asked for before it comes.
+        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("location.pathname"))
+                        .toString()
+                        .endsWith(QStringLiteral("/start.html")));
+        QCOMPARE(answeredByClick, clickWhileAsked);
+        QCOMPARE(asked, stays + int{clickWhileAsked});
         // The questions were the page's own: the contents keep their dialogs.
         onContents = true;
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("alert('the contents')"));
-        QTRY_COMPARE(asked, 4);
+        QTRY_COMPARE(asked, stays + int{clickWhileAsked} + 1);
     }
 
     void aDeadPageProcessBringsThePageShownBack()

@@ -9,11 +9,11 @@
 // the page can hold it: whenever a frame's document loads (an iframe's empty one at once as it
 // is inserted, an embed's as it is laid out), whenever the page inserts or writes anything,
 // once the parser has added to a document, and whenever the page asks for its window's frames
-// or a frame element for its window or document. Its engine copy and cut are refused as in the
-// program's world.
+// or a frame element for its window or document. Its engine copy and cut are refused by the
+// program's one rule for that (refuse-engine-copy.js, given to this as refuseEngineCopyIn).
 // This runs in the page's own world, so it uses only what it took before the page ran: the
 // page may change any built-in object afterwards.
-(() => {
+(refuseEngineCopyIn => {
     const call = Function.prototype.call;
     const uncurry = method => call.bind(method);
     const apply = Reflect.apply;
@@ -37,7 +37,6 @@
         ['Range', ['insertNode', 'surroundContents']]];
     const insertingMarkup = [['Element', 'innerHTML'], ['Element', 'outerHTML'],
                              ['ShadowRoot', 'innerHTML']];
-    const copyEvents = ['beforecopy', 'beforecut', 'copy', 'cut'];
     // Each guarded document's guard, to be put back when the document is opened anew (which
     // drops every listener of its own and its window's) by whichever realm's open or write:
     // by document, since a frame that loads a new page has a new window.
@@ -169,24 +168,15 @@
             guardEveryFrame();
         };
         const watch = target => listen(target, 'load', onLoad, true);
-        // The engine's copy and cut are refused here too (as in the program's world, which does
-        // not reach these frames): stopped before any listener of the page, and cancelled.
-        const stop = uncurry(win.Event.prototype.stopImmediatePropagation);
-        const cancel = uncurry(win.Event.prototype.preventDefault);
-        const typeOf = getter(win.Event.prototype, 'type');
-        const refuse = event => {
-            stop(event);
-            const type = typeOf(event);
-            if (type === 'copy' || type === 'cut')
-                cancel(event);
-        };
+        // The engine's copy and cut are refused here too, as in the program's world, which does
+        // not reach these frames.
+        const refuseCopy = refuseEngineCopyIn(win);
         const guard = () => {
             watch(doc);
             watch(win);
             if (parsed)
                 observe(parsed, doc, {__proto__: null, childList: true, subtree: true});
-            for (let i = 0; i < copyEvents.length; ++i)
-                listen(win, copyEvents[i], refuse, true);
+            refuseCopy();
         };
 
         for (let i = 0; i < frameKinds.length; ++i) {
@@ -233,4 +223,4 @@
         remember(guards, doc, guard);  // only once it is all in place
     };
     empty(window);
-})();
+})

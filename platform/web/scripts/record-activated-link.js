@@ -8,9 +8,10 @@
         const link = event.composedPath().find(e => e instanceof Element && e.matches('a[href], area[href]'));
         activated = link ? {href: link.href, at: performance.now()} : null;
     }, true);
-    window.__da1011TakeActivatedLink = url => {
+    // The program gives the click window, the time a click counts as the user's for.
+    window.__da1011TakeActivatedLink = (url, withinMs) => {
         const link = activated;
-        if (!link || performance.now() - link.at > 2000)
+        if (!link || performance.now() - link.at > withinMs)
             return false;
         let wanted = '';
         try { wanted = new URL(url).href; } catch (e) { return false; }

@@ -2,14 +2,33 @@
 // start them on their own (execCommand right after a click); the user's copy is the program's
 // (see PageCopy). So every copy and cut of the engine is stopped before any listener of the
 // page sees it, and cancelled: the engine then writes what this world put on it, nothing.
-// Frames the page makes itself get no script of the program; they are guarded from the page's
-// world as they load or are reached (guard-every-frame.js).
+// One rule for both worlds: the program's world applies it to every frame it runs in, and the
+// page's world to the frames the page makes itself, which get no script of the program
+// (guard-every-frame.js; see PageScripts). There the page may change any built-in afterwards,
+// so the built-ins are taken as this is read, and a window's own as it is first guarded; the
+// refusal put back later (on a document opened anew) uses those.
+// Given a window, this gives what puts the refusal on it.
 (() => {
-    const refuse = event => {
-        event.stopImmediatePropagation();
-        if (event.type === 'copy' || event.type === 'cut')
-            event.preventDefault();
+    const call = Function.prototype.call;
+    const bind = Function.prototype.bind;
+    const apply = Reflect.apply;
+    const describe = Object.getOwnPropertyDescriptor;
+    const uncurry = method => apply(bind, call, [method]);
+    const copyEvents = ['beforecopy', 'beforecut', 'copy', 'cut'];
+    return win => {
+        const listen = uncurry(win.EventTarget.prototype.addEventListener);
+        const stop = uncurry(win.Event.prototype.stopImmediatePropagation);
+        const cancel = uncurry(win.Event.prototype.preventDefault);
+        const typeOf = uncurry(describe(win.Event.prototype, 'type').get);
+        const refuse = event => {
+            stop(event);
+            const type = typeOf(event);
+            if (type === 'copy' || type === 'cut')
+                cancel(event);
+        };
+        return () => {
+            for (let i = 0; i < copyEvents.length; ++i)
+                listen(win, copyEvents[i], refuse, true);
+        };
     };
-    for (const type of ['beforecopy', 'beforecut', 'copy', 'cut'])
-        addEventListener(type, refuse, true);
-})();
+})()
