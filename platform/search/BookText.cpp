@@ -349,7 +349,7 @@ struct ParserState {
 
 PageReader& readerOf(void* context)
 {
-    const auto parser = static_cast<htmlParserCtxtPtr>(context);
+    auto* const parser = static_cast<htmlParserCtxtPtr>(context);
     auto* state = static_cast<ParserState*>(parser->_private);
     if (*state->wanted && --state->untilQuestion == 0) {
         state->untilQuestion = kReportsPerQuestion;

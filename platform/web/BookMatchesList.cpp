@@ -185,8 +185,7 @@ void BookMatchesList::addMatches(const PageMatches& matches)
 
 void BookMatchesList::showReading(int pages, int total)
 {
-    // In the reader's own way of writing numbers: this line is about the reader's book, not
-    // a count the program compares.
+    // Large numbers, grouped as the reader's locale groups them.
     const QLocale locale;
     reading_ = true;
     emit countChanged(
