@@ -115,7 +115,7 @@ Cancelled cancelWhileReading(const QString& folder, const QString& query)
     search.cancel();
     while (search.isRunning())
         QThread::usleep(100);
-    cancelled.ms = clock.nsecsElapsed() / 1e6;
+    cancelled.ms = double(clock.nsecsElapsed()) / 1e6;
     cancelled.pagesRead = search.index().pagesRead() - read;
     return cancelled;
 }
