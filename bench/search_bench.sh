@@ -6,12 +6,15 @@
 # kept text against the size of the book's text. A third book, "heavy", is three pages of
 # 16 MiB (the largest read) of "é" in windows-1252, whose text is twice its bytes in UTF-8:
 # its kept text against its text, and the process's memory before the first search, after
-# the last (the text kept) and at its peak. Medians over RUNS processes.
+# the last (the text kept) and at its peak. On each book, how often the first search says how
+# far it has read (reading_reports), and a first search cancelled at its first such report:
+# the time until its worker lets go (cancel_ms) and the pages it opens meanwhile
+# (read_after_cancel). Medians over RUNS processes.
 #
 # Usage: bench/search_bench.sh [-n RUNS]
 # Targets: sample first <= 150 ms, later <= 20 ms; long book first <= 2,000 ms, first results
 # <= 300 ms, later <= 200 ms; stall <= 50 ms; kept text <= 3x the text (kept_ratio), and
-# never more than the index's ceiling of 128 MiB.
+# never more than the index's ceiling of 128 MiB; cancel_ms <= 1,000 ms, read_after_cancel <= 1.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -52,6 +55,7 @@ for book in "sample:$root/book" "long:$work/long" "heavy:$work/heavy"; do
   done
   echo "== $name book ($runs runs, medians)"
   for key in first_ms first_results_ms later_ms later_first_results_ms stall_ms idle_stall_ms \
+             reading_reports cancel_ms read_after_cancel \
              matches searched skipped kept_bytes text_bytes kept_ratio rss_before_mib \
              rss_after_mib peak_rss_mib; do
     cat "$work/$name".* | awk -v k="$key" '$1 == k {print $2}' | sort -n \

@@ -4,7 +4,10 @@
 //
 // Usage: search_harness FOLDER FIRST_QUERY LATER_QUERY [LATER_RUNS]
 // Prints "name value" lines: first_ms, first_results_ms, later_ms (median of the later runs),
-// later_first_results_ms, stall_ms (longest over all searches), matches, pages, kept_bytes,
+// later_first_results_ms, stall_ms (longest over all searches), reading_reports (how often the
+// first search said how far it had read), cancel_ms and read_after_cancel (a first search
+// cancelled at its first such report: the time until its worker let go, and the pages it
+// opened meanwhile), matches, pages, kept_bytes,
 // text_bytes, and the process's memory: rss_before_mib (before the first search),
 // rss_after_mib (after the last, with the pages' text kept) and peak_rss_mib.
 #include "platform/search/BookSearch.h"
@@ -12,7 +15,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QListWidget>
+#include <QLocale>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -29,10 +35,21 @@ struct Run {
     double totalMs = 0;
     double firstResultsMs = -1;
     double stallMs = 0;
+    int readingReports = 0;
     platform::SearchSummary summary;
 };
 
-Run runOnce(platform::BookSearch& search, QListWidget& list, const QString& query)
+// The find bar's count line while pages are read.
+void showReading(QLabel& count, int pages, int total)
+{
+    const QLocale locale;
+    count.setText(
+        total > 0 ? QStringLiteral("Reading the book\u2026 %1 of %2 pages")
+                        .arg(locale.toString(pages), locale.toString(total))
+                  : QStringLiteral("Reading the book\u2026 %1 pages").arg(locale.toString(pages)));
+}
+
+Run runOnce(platform::BookSearch& search, QListWidget& list, QLabel& count, const QString& query)
 {
     Run run;
     QEventLoop loop;
@@ -51,6 +68,11 @@ Run runOnce(platform::BookSearch& search, QListWidget& list, const QString& quer
             for (const platform::BookMatch& match : page.matches)
                 list.addItem(page.title + QStringLiteral(" \u2014 ") + match.context);
         });
+    const auto reading = QObject::connect(&search, &platform::BookSearch::readingPages, &loop,
+                                          [&](int pages, int total) {
+                                              ++run.readingReports;
+                                              showReading(count, pages, total);
+                                          });
     const auto done = QObject::connect(&search, &platform::BookSearch::finished, &loop,
                                        [&](const platform::SearchSummary& summary) {
                                            run.summary = summary;
@@ -64,8 +86,38 @@ Run runOnce(platform::BookSearch& search, QListWidget& list, const QString& quer
     search.start(query);
     loop.exec();
     QObject::disconnect(rows);
+    QObject::disconnect(reading);
     QObject::disconnect(done);
     return run;
+}
+
+struct Cancelled {
+    double ms = -1;  // from cancel() until the worker let go
+    quint64 pagesRead = 0;  // pages opened meanwhile
+};
+
+// A first search of the book, cancelled as soon as it says how far it has read.
+Cancelled cancelWhileReading(const QString& folder, const QString& query)
+{
+    platform::BookSearch search(folder, folder + QStringLiteral("/start.html"),
+                                {folder + QStringLiteral("/Quorvel 101.HTM")});
+    QEventLoop loop;
+    QObject::connect(&search, &platform::BookSearch::readingPages, &loop, &QEventLoop::quit);
+    QObject::connect(&search, &platform::BookSearch::finished, &loop, &QEventLoop::quit);
+    search.start(query);
+    loop.exec();
+    Cancelled cancelled;
+    if (!search.isRunning())
+        return cancelled;  // read before its first report
+    const quint64 read = search.index().pagesRead();
+    QElapsedTimer clock;
+    clock.start();
+    search.cancel();
+    while (search.isRunning())
+        QThread::usleep(100);
+    cancelled.ms = double(clock.nsecsElapsed()) / 1e6;
+    cancelled.pagesRead = search.index().pagesRead() - read;
+    return cancelled;
 }
 
 double residentMib()
@@ -106,6 +158,8 @@ int main(int argc, char* argv[])
     QListWidget list;
     list.resize(600, 300);
     list.show();
+    QLabel count;
+    count.show();
 
     // The longest stall of an idle event loop on this machine, for comparison.
     double idleStall = 0;
@@ -124,13 +178,13 @@ int main(int argc, char* argv[])
         loop.exec();
     }
     const double rssBefore = residentMib();
-    const Run first = runOnce(search, list, QString::fromLocal8Bit(argv[2]));
+    const Run first = runOnce(search, list, count, QString::fromLocal8Bit(argv[2]));
     std::vector<double> later;
     std::vector<double> laterFirst;
     double stall = first.stallMs;
     Run last;
     for (int i = 0; i < laterRuns; ++i) {
-        last = runOnce(search, list, QString::fromLocal8Bit(argv[3]));
+        last = runOnce(search, list, count, QString::fromLocal8Bit(argv[3]));
         later.push_back(last.totalMs);
         laterFirst.push_back(last.firstResultsMs);
         stall = std::max(stall, last.stallMs);
@@ -144,5 +198,9 @@ int main(int argc, char* argv[])
                 last.summary.skipped, static_cast<long long>(search.index().keptTextBytes()),
                 static_cast<long long>(search.index().textBytes()), idleStall, rssBefore,
                 residentMib(), peakResidentMib());
+    const Cancelled cancelled = cancelWhileReading(folder, QString::fromLocal8Bit(argv[2]));
+    std::printf("reading_reports %d\ncancel_ms %.1f\nread_after_cancel %llu\n",
+                first.readingReports, cancelled.ms,
+                static_cast<unsigned long long>(cancelled.pagesRead));
     return 0;
 }

@@ -29,6 +29,8 @@ constexpr int kContextBefore = 40;
 constexpr int kContextAfter = 70;
 // How often a running search hands its pages' matches to the owner's thread.
 constexpr qint64 kHandOverEveryMs = 30;
+// How often at most a search that reads pages says how far it has come.
+constexpr qint64 kReportEveryMs = 100;
 
 // Decodes the character at bytes[at] of valid UTF-8 and moves past it.
 char32_t nextCharacter(const QByteArray& bytes, qsizetype& at)
@@ -312,14 +314,14 @@ qint64 keptBytesOf(const IndexedPage& page)
 
 }  // namespace
 
-const IndexedPage& BookIndex::page(const QString& realPath)
+const IndexedPage* BookIndex::page(const QString& realPath, const SearchWatch& watch)
 {
     const QFileInfo info(realPath);
     const qint64 size = info.size();
     const QDateTime modified = info.lastModified();
     auto found = pages_.find(realPath);
     if (found != pages_.end() && found->size == size && found->modified == modified)
-        return *found;
+        return &*found;
     if (found != pages_.end()) {
         keptBytes_ -= keptBytesOf(*found);
         pages_.erase(found);
@@ -336,7 +338,10 @@ const IndexedPage& BookIndex::page(const QString& realPath)
         const QByteArray bytes = file.read(kMaxPageBytes + 1);
         file.close();
         bool isPage = false;
-        PageText text = readPageText(bytes, &isPage);
+        PageText text = readPageText(bytes, &isPage, watch.wanted);
+        // A page left half-read would be searched as if that were all of it next time.
+        if (watch.wanted && !watch.wanted())
+            return nullptr;
         if (isPage) {
             page.readable = true;
             page.whole = text.whole;
@@ -353,7 +358,7 @@ const IndexedPage& BookIndex::page(const QString& realPath)
     const quint64 readAt = page.readAt;
     pages_.emplace(realPath, std::move(page));
     keepWithinCeiling(readAt);
-    return *pages_.constFind(realPath);
+    return &*pages_.constFind(realPath);
 }
 
 void BookIndex::keepWithinCeiling(quint64 newest)
@@ -379,7 +384,8 @@ void BookIndex::keepWithinCeiling(quint64 newest)
                          readOrder_.end());
 }
 
-int BookIndex::walk(const std::function<bool(const QString&, const IndexedPage&)>& visit)
+int BookIndex::walk(const std::function<bool(const QString&, const IndexedPage&)>& visit,
+                    const SearchWatch& watch)
 {
     int skipped = 0;
     std::queue<QString> queue;
@@ -402,10 +408,20 @@ int BookIndex::walk(const std::function<bool(const QString&, const IndexedPage&)
     };
     offer(startPage_);
 
+    int gone = 0;  // pages taken from the queue
     while (!queue.empty()) {
+        if (watch.wanted && !watch.wanted())
+            return skipped;
         const QString path = queue.front();
         queue.pop();
-        const IndexedPage& page = this->page(path);
+        const quint64 readsBefore = reads_.load();
+        const IndexedPage* const found = this->page(path, watch);
+        if (!found)
+            return skipped;
+        const IndexedPage& page = *found;
+        ++gone;
+        if (watch.pageRead && reads_.load() != readsBefore)
+            watch.pageRead(gone, bookPages_);
         if (!page.readable) {
             ++skipped;
             continue;
@@ -416,13 +432,15 @@ int BookIndex::walk(const std::function<bool(const QString&, const IndexedPage&)
         for (const QString& link : page.links)
             offer(link);
         if (!visit(path, page))
-            break;
+            return skipped;
     }
+    bookPages_ = gone;
     return skipped;
 }
 
 SearchSummary BookIndex::search(const QString& query, int maxListed,
-                                const std::function<bool(PageMatches&&)>& onPage)
+                                const std::function<bool(PageMatches&&)>& onPage,
+                                const SearchWatch& watch)
 {
     const QMutexLocker lock(&mutex_);
     SearchSummary summary;
@@ -432,37 +450,41 @@ SearchSummary BookIndex::search(const QString& query, int maxListed,
     const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
     int listed = 0;
     int order = 0;
-    summary.skipped = walk([&](const QString& path, const IndexedPage& page) {
-        ++summary.searched;
-        PageMatches matches;
-        matches.order = order++;
-        OffsetMap offsets(page);
-        const auto* const begin = page.folded.begin();
-        for (const auto* at = begin; at != page.folded.end();) {
-            const auto [from, to] = searcher(at, page.folded.end());
-            if (from == page.folded.end())
-                break;
-            ++matches.count;
-            if (listed < maxListed) {
-                ++listed;
-                const qsizetype start = offsets.start(from - begin);
-                const qsizetype end = offsets.end(to - begin);
-                matches.matches.append(contextOf(page, start, end, matches.count));
+    summary.skipped = walk(
+        [&](const QString& path, const IndexedPage& page) {
+            ++summary.searched;
+            PageMatches matches;
+            matches.order = order++;
+            OffsetMap offsets(page);
+            const auto* const begin = page.folded.begin();
+            for (const auto* at = begin; at != page.folded.end();) {
+                const auto [from, to] = searcher(at, page.folded.end());
+                if (from == page.folded.end())
+                    break;
+                ++matches.count;
+                if (listed < maxListed) {
+                    ++listed;
+                    const qsizetype start = offsets.start(from - begin);
+                    const qsizetype end = offsets.end(to - begin);
+                    matches.matches.append(contextOf(page, start, end, matches.count));
+                }
+                at = to;
             }
-            at = to;
-        }
-        if (matches.count == 0)
+            if (matches.count == 0)
+                return true;
+            summary.matches += matches.count;
+            ++summary.pages;
+            matches.path = path;
+            matches.title = page.title;
+            if (!onPage(std::move(matches))) {
+                summary.cancelled = true;
+                return false;
+            }
             return true;
-        summary.matches += matches.count;
-        ++summary.pages;
-        matches.path = path;
-        matches.title = page.title;
-        if (!onPage(std::move(matches))) {
-            summary.cancelled = true;
-            return false;
-        }
-        return true;
-    });
+        },
+        watch);
+    if (watch.wanted && !watch.wanted())
+        summary.cancelled = true;
     return summary;
 }
 
@@ -521,13 +543,16 @@ void BookSearch::start(const QString& query)
 {
     const int generation = ++*generation_;
     running_ = true;
+    ++working_;
     // The worker may name this object: it outlives every search (see the destructor), and
     // what it posts here is dropped with it.
     BookSearch* self = this;
     pool_.start([self, index = index_, current = generation_, generation, query] {
         const auto stillWanted = [&] { return current->load() == generation; };
-        if (!stillWanted())
+        if (!stillWanted()) {
+            --self->working_;
             return;
+        }
         givePriorityToTheWindow();
         // Pages are handed over in batches, the first at once and then a few times a second:
         // the owner's thread takes each batch in one go, and a batch per page of a large book
@@ -550,15 +575,38 @@ void BookSearch::start(const QString& query)
             handedOver = true;
             sinceHandOver.start();
         };
-        const SearchSummary summary = index->search(query, kMaxListed, [&](PageMatches&& matches) {
-            if (!stillWanted())
-                return false;
-            batch.append(std::move(matches));
-            if (!handedOver || sinceHandOver.elapsed() >= kHandOverEveryMs)
-                handOver();
-            return true;
-        });
+        // How far the reading has come, first once it has taken a moment (a book read in a
+        // blink shows none) and then a few times a second: each report is a repaint.
+        QElapsedTimer sinceReport;
+        sinceReport.start();
+        SearchWatch watch;
+        watch.wanted = stillWanted;
+        watch.pageRead = [&](int pages, int total) {
+            if (sinceReport.elapsed() < kReportEveryMs)
+                return;
+            sinceReport.start();
+            QMetaObject::invokeMethod(
+                self,
+                [self, current, generation, pages, total] {
+                    if (current->load() == generation)
+                        emit self->readingPages(pages, total);
+                },
+                Qt::QueuedConnection);
+        };
+        const SearchSummary summary = index->search(
+            query, kMaxListed,
+            [&](PageMatches&& matches) {
+                if (!stillWanted())
+                    return false;
+                batch.append(std::move(matches));
+                if (!handedOver || sinceHandOver.elapsed() >= kHandOverEveryMs)
+                    handOver();
+                return true;
+            },
+            watch);
         handOver();
+        // Before the search is reported done, so that it is no longer running when it is.
+        --self->working_;
         QMetaObject::invokeMethod(
             self,
             [self, current, generation, summary] {

@@ -52,6 +52,17 @@ struct SearchSummary {
     bool cancelled = false;
 };
 
+// How a search that reads pages is followed and stopped.
+struct SearchWatch {
+    // Asked before each page and now and then while one is read: false stops the search,
+    // and a page stopped half-way is not kept.
+    std::function<bool()> wanted;
+    // After each page read from its file (not from the text kept): the pages gone through so
+    // far in this search, and the book's pages as its last whole walk counted them (0 before
+    // there was one).
+    std::function<void(int pages, int total)> pageRead;
+};
+
 // The text of a book's pages as read by BookIndex, kept to search again.
 struct IndexedPage {
     qint64 size = -1;
@@ -91,9 +102,11 @@ public:
     // At most maxListed matches over all pages carry a context line. Pages that are missing,
     // unreadable, larger than kMaxPageBytes, not text, or outside the folder are skipped and
     // counted; so is a page the parser could not read to its end, whose text up to there is
-    // searched all the same.
+    // searched all the same. The watch, where given, is told of each page read from its file
+    // and may stop the search between pages and in the middle of reading one.
     SearchSummary search(const QString& query, int maxListed,
-                         const std::function<bool(PageMatches&&)>& onPage);
+                         const std::function<bool(PageMatches&&)>& onPage,
+                         const SearchWatch& watch = {});
 
     // The readable page that follows the given one in reading order; empty after the last
     // page, or when the given one is not in the book (the start page's links never lead
@@ -104,13 +117,18 @@ public:
     // itself (UTF-8).
     qint64 keptTextBytes() const;
     qint64 textBytes() const;
+    // How many times a page has been opened and read over the index's life; asked without
+    // waiting for a search under way.
+    quint64 pagesRead() const { return reads_.load(); }
 
 private:
-    const IndexedPage& page(const QString& realPath);
+    // Null when the watch stopped the reading.
+    const IndexedPage* page(const QString& realPath, const SearchWatch& watch);
     void keepWithinCeiling(quint64 newest);
-    // Visits the readable pages in reading order until visit returns false; returns how many
-    // linked pages could not be read. Called with the mutex held.
-    int walk(const std::function<bool(const QString& path, const IndexedPage& page)>& visit);
+    // Visits the readable pages in reading order until visit returns false or the watch
+    // stops it; returns how many linked pages could not be read. Called with the mutex held.
+    int walk(const std::function<bool(const QString& path, const IndexedPage& page)>& visit,
+             const SearchWatch& watch = {});
 
     QString folder_;
     QString startPage_;
@@ -119,12 +137,14 @@ private:
     mutable QMutex mutex_;
     QHash<QString, IndexedPage> pages_;
     qint64 keptBytes_ = 0;
-    quint64 reads_ = 0;
+    std::atomic<quint64> reads_{0};
+    int bookPages_ = 0;  // as the last whole walk counted them
     std::deque<std::pair<quint64, QString>> readOrder_;  // (readAt, path), oldest first
 };
 
 // Runs a BookIndex's searches on a worker thread, one at a time, a new one cancelling the
-// last; the pages' matches arrive on the owner's thread page by page.
+// last; the pages' matches arrive on the owner's thread page by page, and while pages are
+// read from their files, how far the reading has come, a few times a second.
 class BookSearch : public QObject {
     Q_OBJECT
 public:
@@ -135,12 +155,18 @@ public:
     ~BookSearch() override;
 
     void start(const QString& query);
+    // Stops the search under way, reading included: the worker leaves it at its next page,
+    // or sooner inside a long one.
     void cancel();
-    bool isRunning() const { return running_; }
+    // A search is under way, or a cancelled one has yet to let go of the worker.
+    bool isRunning() const { return running_ || working_.load() > 0; }
     const BookIndex& index() const { return *index_; }
 
 signals:
     void pageMatched(const platform::PageMatches& matches);
+    // The search is reading pages from their files: it has gone through this many pages of
+    // the book, of total (0 while the book's size is not known yet).
+    void readingPages(int pages, int total);
     void finished(const platform::SearchSummary& summary);
 
 private:
@@ -148,6 +174,7 @@ private:
     std::shared_ptr<std::atomic<int>> generation_;
     QThreadPool pool_;
     bool running_ = false;
+    std::atomic<int> working_{0};  // searches started and not yet left by the worker
 };
 
 }  // namespace platform

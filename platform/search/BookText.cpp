@@ -337,14 +337,31 @@ private:
     bool headingDone_ = false;
 };
 
+// Asks whether the page is still wanted every so many of the parser's reports, which come
+// every few hundred bytes: often enough to stop within moments, seldom enough to cost nothing.
+constexpr int kReportsPerQuestion = 1024;
+
+struct ParserState {
+    PageReader* reader;
+    const std::function<bool()>* wanted;
+    int untilQuestion = kReportsPerQuestion;
+};
+
 PageReader& readerOf(void* context)
 {
-    return *static_cast<PageReader*>(static_cast<htmlParserCtxtPtr>(context)->_private);
+    auto* const parser = static_cast<htmlParserCtxtPtr>(context);
+    auto* state = static_cast<ParserState*>(parser->_private);
+    if (*state->wanted && --state->untilQuestion == 0) {
+        state->untilQuestion = kReportsPerQuestion;
+        if (!(*state->wanted)())
+            xmlStopParser(parser);
+    }
+    return *state->reader;
 }
 
 }  // namespace
 
-PageText readPageText(const QByteArray& html, bool* isPage)
+PageText readPageText(const QByteArray& html, bool* isPage, const std::function<bool()>& wanted)
 {
     if (isPage)
         *isPage = false;
@@ -375,7 +392,8 @@ PageText readPageText(const QByteArray& html, bool* isPage)
         readerOf(context).characters(content, length);
     };
     *parser->sax = handlers;
-    parser->_private = &reader;
+    ParserState state{&reader, &wanted};
+    parser->_private = &state;
     // Without XML_PARSE_HUGE the parser would drop a run of text longer than 10 MB.
     htmlDocPtr doc
         = htmlCtxtReadMemory(parser, input.bytes.constData(), int(input.bytes.size()), nullptr,

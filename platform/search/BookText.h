@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 
 // What a person reads on one book page, taken from the page's HTML without running any of
@@ -28,7 +30,9 @@ constexpr qsizetype kMaxPageBytes = qsizetype(16) << 20;
 
 // Reads a page. Bytes that are not a page at all (they hold NUL bytes, like a program or a
 // picture) give nothing and set *isPage to false; so
-// does a page larger than kMaxPageBytes.
-PageText readPageText(const QByteArray& html, bool* isPage = nullptr);
+// does a page larger than kMaxPageBytes. Where wanted is given and answers false, asked now
+// and then while the page is read, the reading stops there (a long page takes a while).
+PageText readPageText(const QByteArray& html, bool* isPage = nullptr,
+                      const std::function<bool()>& wanted = {});
 
 }  // namespace platform

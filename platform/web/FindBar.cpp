@@ -2,8 +2,8 @@
 
 #include "platform/forms/Accessibility.h"
 #include "platform/forms/Controls.h"
-#include "platform/search/BookSearch.h"
 #include "platform/search/ShownText.h"
+#include "platform/web/BookMatchesList.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,13 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QLocale>
-#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStyledItemDelegate>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -34,98 +30,9 @@ constexpr int kMinListRows = 3;
 // The text box holds at least this many characters, and in a wide bar this many.
 constexpr int kFieldCharacters = 15;
 constexpr int kWideFieldCharacters = 25;
-// The longest count the bar plans room for on its first line.
+// The longest counts the bar plans room for on its first line.
 constexpr char16_t kWideCount[] = u"9,999 matches in 999 pages";
-
-enum MatchRole {
-    PathRole = Qt::UserRole,
-    OccurrenceRole,
-    MarkStartRole,
-    MarkLengthRole,
-    TitleLengthRole,
-};
-
-QString counted(int number, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(
-        QLocale(QLocale::English, QLocale::UnitedStates).toString(number),
-        QLatin1String(number == 1 ? one : many));
-}
-
-// Draws a row of the list of matches with the match itself in bold on the highlight colour;
-// screen readers read the row's plain text.
-class MatchDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        const int length = index.data(MarkLengthRole).toInt();
-        if (length <= 0) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        QStyleOptionViewItem plain = option;
-        initStyleOption(&plain, index);
-        const QString text = plain.text;
-        plain.text.clear();
-        QStyle* style = plain.widget ? plain.widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, plain.widget);
-
-        const int start = index.data(MarkStartRole).toInt();
-        const int title = qMin(index.data(TitleLengthRole).toInt(), start);
-        const bool selected = option.state & QStyle::State_Selected;
-        const QColor ink
-            = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-        QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &plain, plain.widget);
-        area.adjust(2, 0, -2, 0);
-        painter->save();
-        painter->setClipRect(area);
-        QFont bold = option.font;
-        bold.setBold(true);
-        const QFontMetrics plainMetrics(option.font);
-        const QFontMetrics boldMetrics(bold);
-        QString heading = text.left(title);
-        QString before = text.mid(title, start - title);
-        const QString mark = text.mid(start, length);
-        // In a narrow list the chapter's name and the words before the match give way, so
-        // that the match itself stays in sight.
-        const int markWidth = boldMetrics.horizontalAdvance(mark);
-        if (plainMetrics.horizontalAdvance(heading + before) + markWidth > area.width()) {
-            const QString separator = QStringLiteral(" \u2014 ");
-            if (heading.endsWith(separator)
-                && plainMetrics.horizontalAdvance(heading) > area.width() / 3)
-                heading = plainMetrics.elidedText(heading.chopped(separator.size()), Qt::ElideRight,
-                                                  area.width() / 3)
-                    + separator;
-            before = plainMetrics.elidedText(
-                before, Qt::ElideLeft,
-                qMax(0, area.width() - plainMetrics.horizontalAdvance(heading) - markWidth));
-        }
-        const QString pieces[] = {heading + before, mark, text.mid(start + length)};
-        int x = area.left();
-        for (int i = 0; i < 3 && x < area.right(); ++i) {
-            painter->setFont(i == 1 ? bold : option.font);
-            painter->setPen(ink);
-            const QFontMetrics metrics(painter->font());
-            // What does not fit ends in an ellipsis.
-            const QString piece
-                = metrics.elidedText(pieces[i], Qt::ElideRight, area.right() + 1 - x);
-            const int width = metrics.horizontalAdvance(piece);
-            const QRect box(x, area.top(), width, area.height());
-            if (i == 1 && !selected) {
-                painter->fillRect(box, QColor(255, 200, 60));
-                painter->setPen(Qt::black);
-            }
-            painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, piece);
-            x += width;
-            if (piece != pieces[i])
-                break;
-        }
-        painter->restore();
-    }
-};
+constexpr char16_t kWideReading[] = u"Reading the book\u2026 9,999 of 9,999 pages";
 
 }  // namespace
 
@@ -140,7 +47,7 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
       wholeBook_(new QCheckBox(QStringLiteral("&Whole book"), this)),
       close_(makeCommandButton(this, QStringLiteral("Close"))),
       caption_(makeLabel(this, QStringLiteral("Find:"), Qt::AlignRight | Qt::AlignVCenter)),
-      list_(new QListWidget(this))
+      list_(new BookMatchesList(view, this))
 {
     setObjectName(QStringLiteral("FindBar"));
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
@@ -159,14 +66,6 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
     wholeBook_->setObjectName(QStringLiteral("FindWholeBook"));
     wholeBook_->setToolTip(QStringLiteral("Find in every page of the book (Ctrl+Shift+F)"));
     wholeBook_->setEnabled(false);  // until there is a book to search
-    list_->setObjectName(QStringLiteral("BookMatches"));
-    list_->setAccessibleName(QStringLiteral("Matches in the book"));
-    list_->setItemDelegate(new MatchDelegate(list_));
-    list_->setUniformItemSizes(true);
-    list_->setTextElideMode(Qt::ElideRight);
-    list_->setWordWrap(false);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->setFocusPolicy(Qt::StrongFocus);
     list_->hide();
     // A click on a button or on the bar leaves the focus in the text box instead of handing it
     // on to the page below; Tab still reaches the buttons.
@@ -191,13 +90,18 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
 
     connect(field_, &QLineEdit::textEdited, this, [this] {
         if (searchesWholeBook())
-            searchBookFor(field_->text());
+            list_->searchFor(field_->text());
         else
             search(false);
     });
     connect(wholeBook_, &QCheckBox::toggled, this, &FindBar::setWholeBook);
-    connect(list_, &QListWidget::itemActivated, this, &FindBar::openMatch);
-    connect(list_, &QListWidget::itemClicked, this, &FindBar::openMatch);
+    connect(list_, &BookMatchesList::countChanged, this, &FindBar::showBookCount);
+    connect(list_, &BookMatchesList::matchOpened, this, [this] { ++serial_; });
+    connect(list_, &BookMatchesList::landOn, this, [this](const QString& text, int occurrence) {
+        landingText_ = text;
+        landingOccurrence_ = occurrence;
+        findInPage(Goal::Landing);
+    });
     connect(previous_, &QPushButton::clicked, this, &FindBar::findPrevious);
     connect(next_, &QPushButton::clicked, this, &FindBar::findNext);
     connect(close_, &QPushButton::clicked, this, &FindBar::close);
@@ -206,9 +110,8 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
         // What was selected went with the page before.
         selectedStart_ = selectedEnd_ = -1;
         active_ = 0;
-        if (landingPending_)
-            landOnMatch();
-        else if (isVisible() && !field_->text().isEmpty() && !searchesWholeBook())
+        // In the whole book the list lands on the match it opened (see landOn).
+        if (isVisible() && !field_->text().isEmpty() && !searchesWholeBook())
             search(false);
     });
     field_->installEventFilter(this);
@@ -219,21 +122,18 @@ FindBar::FindBar(QWebEngineView* view, QWidget* over)
 void FindBar::searchBook(const QString& folder, const QString& startPage,
                          const QStringList& leftOut)
 {
-    delete book_;
-    book_ = new BookSearch(folder, startPage, leftOut, this);
-    connect(book_, &BookSearch::pageMatched, this, &FindBar::addMatches);
-    connect(book_, &BookSearch::finished, this, &FindBar::finishBookSearch);
+    list_->searchBook(folder, startPage, leftOut);
     wholeBook_->setEnabled(true);
 }
 
 bool FindBar::searchesWholeBook() const
 {
-    return book_ && wholeBook_->isChecked();
+    return list_->hasBook() && wholeBook_->isChecked();
 }
 
 void FindBar::openWholeBook()
 {
-    if (!book_) {
+    if (!list_->hasBook()) {
         open();
         return;
     }
@@ -241,7 +141,7 @@ void FindBar::openWholeBook()
     if (!wholeBook_->isChecked())
         wholeBook_->setChecked(true);  // searches the text already there
     else if (!wasOpen && !field_->text().isEmpty())
-        searchBookFor(field_->text());
+        list_->searchFor(field_->text());
     place();
     show();
     raise();
@@ -256,10 +156,9 @@ void FindBar::setWholeBook(bool wholeBook)
     setAccessibleDescription(QString());
     if (wholeBook) {
         ++serial_;
-        searchBookFor(field_->text());
+        list_->searchFor(field_->text());
     } else {
-        if (book_)
-            book_->cancel();
+        list_->stop();
         list_->clear();
         if (isVisible())
             search(false);
@@ -267,99 +166,13 @@ void FindBar::setWholeBook(bool wholeBook)
     place();
 }
 
-void FindBar::searchBookFor(const QString& text)
-{
-    list_->clear();
-    bookMatches_ = 0;
-    bookPages_ = 0;
-    if (text.trimmed().isEmpty()) {
-        book_->cancel();
-        showBookCount(QString());
-        return;
-    }
-    showBookCount(QStringLiteral("Searching\u2026"));
-    book_->start(text);
-}
-
-void FindBar::addMatches(const PageMatches& matches)
-{
-    bookMatches_ += matches.count;
-    ++bookPages_;
-    const QString title = matches.title + QStringLiteral(" \u2014 ");
-    for (const BookMatch& match : matches.matches) {
-        auto* item = new QListWidgetItem(title + match.context);
-        item->setData(PathRole, matches.path);
-        item->setData(OccurrenceRole, match.occurrence);
-        item->setData(MarkStartRole, int(title.size()) + match.markStart);
-        item->setData(MarkLengthRole, match.markLength);
-        item->setData(TitleLengthRole, int(title.size()));
-        list_->addItem(item);
-    }
-    if (!list_->currentItem() && list_->count() > 0)
-        list_->setCurrentRow(0);
-    showBookCount(counted(bookMatches_, "match", "matches") + QStringLiteral(" in ")
-                  + counted(bookPages_, "page", "pages"));
-}
-
-void FindBar::finishBookSearch(const SearchSummary& summary)
-{
-    const auto note = [this](const QString& text) {
-        auto* item = new QListWidgetItem(text);
-        item->setFlags(Qt::ItemIsEnabled);  // read, not chosen
-        list_->addItem(item);
-    };
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    if (summary.matches > BookSearch::kMaxListed)
-        note(QStringLiteral("first %1 of %2 shown")
-                 .arg(english.toString(BookSearch::kMaxListed), english.toString(summary.matches)));
-    if (summary.skipped > 0)
-        note(counted(summary.skipped, "page", "pages") + QStringLiteral(" could not be read"));
-    if (summary.matches == 0)
-        showBookCount(QStringLiteral("No matches"));
-    else
-        showBookCount(counted(summary.matches, "match", "matches") + QStringLiteral(" in ")
-                      + counted(summary.pages, "page", "pages"));
-}
-
 void FindBar::showBookCount(const QString& text)
 {
     result_->setText(text);
     setAccessibleDescription(text);
-}
-
-void FindBar::moveInList(int step)
-{
-    for (int row = list_->currentRow() + step; row >= 0 && row < list_->count(); row += step) {
-        if (list_->item(row)->flags() & Qt::ItemIsSelectable) {
-            list_->setCurrentRow(row);
-            list_->scrollToItem(list_->item(row));
-            return;
-        }
-    }
-}
-
-void FindBar::openMatch(QListWidgetItem* item)
-{
-    if (!item || !(item->flags() & Qt::ItemIsSelectable) || !view_)
-        return;
-    list_->setCurrentItem(item);
-    const QUrl url = QUrl::fromLocalFile(item->data(PathRole).toString());
-    landingText_ = field_->text().simplified();
-    landingOccurrence_ = item->data(OccurrenceRole).toInt();
-    landingPending_ = true;
-    ++serial_;
-    if (view_->url().adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == url)
-        landOnMatch();
-    else
-        view_->setUrl(url);  // followed like a link: Back returns to the page before
-}
-
-void FindBar::landOnMatch()
-{
-    landingPending_ = false;
-    if (!view_ || landingText_.isEmpty())
-        return;
-    findInPage(Goal::Landing);
+    // A longer count may take another line of a narrow bar.
+    if (isVisible())
+        place();
 }
 
 void FindBar::findInPage(Goal goal)
@@ -467,9 +280,7 @@ void FindBar::close()
     const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     hide();
     ++serial_;  // a search still under way no longer counts
-    landingPending_ = false;
-    if (book_)
-        book_->cancel();
+    list_->stop();
     // The page is to look as it did before the search.
     clearFound();
     if (view_ && hadFocus)
@@ -486,8 +297,8 @@ void FindBar::findNext()
         return;
     }
     if (searchesWholeBook()) {
-        moveInList(1);
-        openMatch(list_->currentItem());
+        list_->moveBy(1);
+        list_->openCurrent();
         return;
     }
     search(false);
@@ -500,8 +311,8 @@ void FindBar::findPrevious()
         return;
     }
     if (searchesWholeBook()) {
-        moveInList(-1);
-        openMatch(list_->currentItem());
+        list_->moveBy(-1);
+        list_->openCurrent();
         return;
     }
     search(true);
@@ -568,7 +379,9 @@ void FindBar::arrange()
     const int caption = caption_->sizeHint().width();
     const int field = field_->minimumWidth();
     const int wideField = field_->fontMetrics().averageCharWidth() * kWideFieldCharacters;
-    const int count = result_->fontMetrics().horizontalAdvance(QString::fromUtf16(kWideCount));
+    const int count
+        = qMax(result_->fontMetrics().horizontalAdvance(QString::fromUtf16(kWideCount)),
+               result_->fontMetrics().horizontalAdvance(QString::fromUtf16(kWideReading)));
     const int box = wholeBook_->sizeHint().width();
 
     // One line where everything fits; else the count and "Whole book" on a second; else the
@@ -658,11 +471,11 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
         switch (key->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
-            moveInList(key->key() == Qt::Key_Up ? -1 : 1);
+            list_->moveBy(key->key() == Qt::Key_Up ? -1 : 1);
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            openMatch(list_->currentItem());
+            list_->openCurrent();
             return true;
         default:
             break;

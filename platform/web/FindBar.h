@@ -7,16 +7,12 @@ class QBoxLayout;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
 class QPushButton;
 class QWebEngineView;
 
 namespace platform {
 
-class BookSearch;
-struct PageMatches;
-struct SearchSummary;
+class BookMatchesList;
 
 // Finding text in the page a web view shows. The bar floats over the bottom edge of the
 // widget it is placed in and is there only while in use, so it moves no other control.
@@ -24,7 +20,9 @@ struct SearchSummary;
 // the one before; Escape closes the bar and takes the highlight off the page. The page is
 // searched as the whole book is (see findInShownText), so its count and the list's agree,
 // and the match found is selected and shown above the bar. In a narrow window the bar takes
-// up to four lines and its buttons show their icons.
+// up to four lines and its buttons show their icons. "Whole book" shows the list of the
+// book's matches (BookMatchesList) in the bar, below its lines, and its count on the bar's
+// count line.
 class FindBar : public QFrame {
     Q_OBJECT
 public:
@@ -54,13 +52,7 @@ protected:
 private:
     void search(bool backward);
     void setWholeBook(bool wholeBook);
-    void searchBookFor(const QString& text);
-    void addMatches(const PageMatches& matches);
-    void finishBookSearch(const SearchSummary& summary);
     void showBookCount(const QString& text);
-    void moveInList(int step);
-    void openMatch(QListWidgetItem* item);
-    void landOnMatch();
     enum class Goal { First, Next, Previous, Landing };
     void findInPage(Goal goal);
     void showFound(Goal goal, const QString& query, const QString& text);
@@ -79,16 +71,12 @@ private:
     QCheckBox* wholeBook_;
     QPushButton* close_;
     QLabel* caption_;
-    QListWidget* list_;
+    BookMatchesList* list_;
     QList<QBoxLayout*> rows_;
     int arrangedFor_ = -1;
-    BookSearch* book_ = nullptr;
-    int bookMatches_ = 0;
-    int bookPages_ = 0;
-    // The match to show once its page has loaded.
+    // The match of the whole book's list to select in the page just opened.
     QString landingText_;
     int landingOccurrence_ = 0;
-    bool landingPending_ = false;
     int serial_ = 0;
     int matches_ = 0;
     // The match shown: its place among the page's matches (from 1) and in the page's text.

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -312,12 +313,28 @@ private slots:
     void theFindBarFitsANarrowWindow_data()
     {
         QTest::addColumn<int>("width");
-        QTest::newRow("half a 1366-pixel screen") << 683;
-        QTest::newRow("the designed size") << 394;
+        QTest::addColumn<int>("pages");  // added to the book, linked from its start page
+        QTest::newRow("half a 1366-pixel screen") << 683 << 0;
+        QTest::newRow("the designed size") << 394 << 0;
+        QTest::newRow("the designed size, reading a long book") << 394 << 4000;
     }
     void theFindBarFitsANarrowWindow()
     {
         QFETCH(int, width);
+        QFETCH(int, pages);
+        if (pages > 0) {
+            QByteArray links;
+            for (int i = 0; i < pages; ++i) {
+                const QByteArray name = "more" + QByteArray::number(i) + ".html";
+                links += "<a href='" + name + "'>.</a>";
+                rig_->folder.write(
+                    QString::fromLatin1(name),
+                    "<p>" + QByteArray("Plain words, nothing to find. ").repeated(150));
+            }
+            rig_->folder.write(
+                "start.html",
+                rig_->folder.read("start.html").replace("</body>", links + "</body>"));
+        }
         QV101m& w = rig_->show();
         w.showNormal();
         w.resize(width, 414);
@@ -327,7 +344,18 @@ private slots:
         auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(field);
         QTest::keyClicks(field, QStringLiteral("cord"));
-        QTRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
+        auto* search = bar->findChild<platform::BookSearch*>();
+        if (pages > 0) {
+            // The first search of a long book says how far it has read.
+            QTRY_VERIFY_WITH_TIMEOUT(bar->resultText().startsWith(QStringLiteral("Reading")),
+                                     10000);
+            QVERIFY2(QRegularExpression(QStringLiteral("^Reading the book\u2026 \\d\\S* pages$"))
+                         .match(bar->resultText())
+                         .hasMatch(),
+                     qPrintable(bar->resultText()));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 10000);
+        }
         QTRY_COMPARE(bar->width(), w.WebBrowser1->width());
         QVERIFY2(field->width() >= 15 * field->fontMetrics().averageCharWidth(),
                  qPrintable(QString::number(field->width())));
@@ -360,6 +388,17 @@ private slots:
         auto* list = bar->findChild<QListWidget*>();
         QVERIFY(!list->horizontalScrollBar()->isVisible());
         QVERIFY(list->height() >= 3 * list->sizeHintForRow(0));
+        if (pages > 0) {
+            // Escape stops the reading with the search: no page is opened after the one under
+            // way.
+            QVERIFY(search->isRunning());
+            pressKey(Qt::Key_Escape);
+            const quint64 read = search->index().pagesRead();
+            QTRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 20000);
+            QVERIFY2(search->index().pagesRead() <= read + 1,
+                     qPrintable(QStringLiteral("%1 pages read after Escape")
+                                    .arg(search->index().pagesRead() - read)));
+        }
     }
 
     void zoomStepsAndStaysForTheSession()

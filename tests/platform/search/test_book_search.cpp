@@ -423,6 +423,30 @@ private slots:
         QVERIFY(index.keptTextBytes() <= kCeiling);
     }
 
+    void aPageStoppedHalfReadIsNotKept()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath("start.html"), "<a href='long.html'>on</a>");
+        const QByteArray page = QByteArray("<p>alpha beta").repeated(100'000) + " omega";
+        write(dir.filePath("long.html"), page);
+        // Reading stops inside a page.
+        QVERIFY(platform::readPageText(page, nullptr, [] { return false; }).text.size()
+                < page.size() / 10);
+        platform::BookIndex index(dir.path(), dir.filePath("start.html"), {});
+        // Wanted until the long page is under way, then stopped inside it.
+        int asked = 0;
+        platform::SearchWatch watch;
+        watch.wanted = [&] { return ++asked <= 3; };
+        const auto found = [](platform::PageMatches&&) { return true; };
+        const platform::SearchSummary stopped = index.search("omega", 10, found, watch);
+        QVERIFY(stopped.cancelled);
+        QCOMPARE(stopped.matches, 0);
+        QCOMPARE(index.pagesRead(), quint64(2));
+        // Read again, whole, when next searched.
+        QCOMPARE(searchIn(index, "omega").summary.matches, 1);
+        QCOMPARE(index.pagesRead(), quint64(3));
+    }
+
     void searchesRunAsideAndANewOneCancelsTheLast()
     {
         qRegisterMetaType<platform::PageMatches>();
