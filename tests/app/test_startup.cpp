@@ -111,12 +111,23 @@ private slots:
             QStringLiteral("The last knot is always tied by hand.")));
     }
 
-    void theBuiltApplicationFolderHoldsWhatTheProgramNeeds()
+    // Copying the folder copies the program and nothing of the build.
+    void theBuiltApplicationFolderHoldsOnlyWhatTheProgramNeeds()
     {
         const QDir app(QStringLiteral(DA1011_APP_DIR));
         for (const char* name :
              {"DA1011", "dontshow.txt", "start.html", "Quorvel 101.HTM", "lib/DA1011"})
             QVERIFY2(app.exists(QString::fromLatin1(name)), name);
+        const QDir book(QStringLiteral(DA1011_BOOK_DIR));
+        const auto hidden = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
+        for (const QString& name : app.entryList(hidden))
+            QVERIFY2(book.exists(name) || name == u"DA1011" || name == u"dontshow.txt" ||
+                         name == u"lib",
+                     qPrintable(name));
+        for (const QString& name : QDir(app.filePath(QStringLiteral("lib"))).entryList(hidden))
+            QVERIFY2(name == u"DA1011" || name == u"DA1011-reader.so" ||
+                         name.startsWith(u"libda1011.so."),
+                     qPrintable(name));
     }
 
     // Anyone handing over the book may have put files in its folder, also in subfolders
