@@ -121,12 +121,12 @@ private slots:
         const QDir book(QStringLiteral(DA1011_BOOK_DIR));
         const auto hidden = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
         for (const QString& name : app.entryList(hidden))
-            QVERIFY2(book.exists(name) || name == u"DA1011" || name == u"dontshow.txt" ||
-                         name == u"lib",
+            QVERIFY2(book.exists(name) || name == u"DA1011" || name == u"dontshow.txt"
+                         || name == u"lib",
                      qPrintable(name));
         for (const QString& name : QDir(app.filePath(QStringLiteral("lib"))).entryList(hidden))
-            QVERIFY2(name == u"DA1011" || name == u"DA1011-reader.so" ||
-                         name.startsWith(u"libda1011.so."),
+            QVERIFY2(name == u"DA1011" || name == u"DA1011-reader.so"
+                         || name.startsWith(u"libda1011.so."),
                      qPrintable(name));
     }
 

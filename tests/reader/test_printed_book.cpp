@@ -7,6 +7,7 @@
 #include "support/PrintTools.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
+#include "support/Waiting.h"
 
 #include <QPageRanges>
 #include <QPrintDialog>
@@ -81,7 +82,7 @@ private slots:
     {
         QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QVERIFY(rig_->watcher->seen().isEmpty());
 
         QCOMPARE(pdfInfo(pdfPath(), "Title"), kBookTitle);
@@ -283,7 +284,7 @@ private slots:
         queue_ = queue.name;
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QVERIFY(rig_->watcher->seen().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
+        TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
         const QString title = QStringLiteral("Chapter 5: The Wheel - Quorvel 101");
         QCOMPARE(pdfInfo(queue.output, "Title"), title);
         const QString problem = furnitureProblem(pageTexts(queue.output), title);

@@ -6,6 +6,7 @@
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
 #include "support/UdpListener.h"
+#include "support/Waiting.h"
 
 #include <QClipboard>
 #include <QFileDialog>
@@ -69,7 +70,7 @@ class ReaderConfinementTest : public QObject {
             QUrl::fromLocalFile(rig_->folder.file(QLatin1String(page))).resolved(QUrl(query)));
         // Not through Navigate(), which takes no query: wait for the page itself.
         [[maybe_unused]] const bool finished
-            = QTest::qWaitFor([&] { return w.WebBrowser1->title() == done; }, 15000);
+            = waitUntil([&] { return w.WebBrowser1->title() == done; }, 15000);
         return w.WebBrowser1;
     }
 
@@ -141,7 +142,7 @@ private slots:
         if (chooser)
             QVERIFY(refused.wait(10000));
         else
-            QTRY_VERIFY_WITH_TIMEOUT(
+            TRY_VERIFY_WITH_TIMEOUT(
                 !evaluate(w.WebBrowser1, QStringLiteral("outcome")).toString().isEmpty(), 10000);
         QCOMPARE(dialogs, 0);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
@@ -167,9 +168,9 @@ private slots:
         platform::BrowserView* view = openHostile("copy.html", QStringLiteral("?mode=") + mode,
                                                   QStringLiteral("copy ready"));
         evaluate(view, QStringLiteral("getSelection().selectAllChildren(text)"));
-        QTRY_COMPARE(view->page()->selectedText(), QStringLiteral("The user's selection"));
+        TRY_COMPARE(view->page()->selectedText(), QStringLiteral("The user's selection"));
         QTest::keyClick(view->webView()->focusProxy(), Qt::Key_C, Qt::ControlModifier);
-        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("The user's selection"));
+        TRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("The user's selection"));
     }
 
     // No script of the page writes the clipboard, not even right after the user's click.
@@ -195,7 +196,7 @@ private slots:
         platform::BrowserView* view = openHostile("copy.html", QStringLiteral("?mode=") + mode,
                                                   QStringLiteral("copy ready"));
         clickElement(view, QStringLiteral("#target"));
-        QTRY_VERIFY(evaluate(view, QStringLiteral("attempts")).toInt() > 0);
+        TRY_VERIFY(evaluate(view, QStringLiteral("attempts")).toInt() > 0);
         QVERIFY2(changed.isEmpty() && !changed.wait(1000), "a page wrote the clipboard");
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
     }

@@ -6,6 +6,7 @@
 #include "support/AccessibleCheck.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
+#include "support/Waiting.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -65,7 +66,7 @@ private slots:
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         pressKey(Qt::Key_F5);
-        QTRY_COMPARE(started.count(), 1);
+        TRY_COMPARE(started.count(), 1);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter01.html")));
     }
 
@@ -85,8 +86,8 @@ private slots:
         for (const auto& key : keys) {
             const double before = scrollY();
             pressKey(key.key);
-            QTRY_VERIFY2(key.down ? scrollY() > before : scrollY() < before,
-                         qPrintable(QKeySequence(key.key).toString()));
+            TRY_VERIFY2(key.down ? scrollY() > before : scrollY() < before,
+                        qPrintable(QKeySequence(key.key).toString()));
         }
         QCOMPARE(scrollY(), 0.0);
     }
@@ -99,7 +100,7 @@ private slots:
         // The top of the page, where the matches are, as the reader sees it.
         const auto pageLooks
             = [&w] { return w.WebBrowser1->webView()->grab(QRect(0, 0, 400, 150)).toImage(); };
-        QTest::qWait(300);
+        letEventsRun(300);
         const QImage plain = pageLooks();
         platform::FindBar* bar = findBar(w);
         QVERIFY(bar && !bar->isVisible());
@@ -113,7 +114,7 @@ private slots:
         auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(field && bar->isAncestorOf(field));
         QTest::keyClicks(field, QStringLiteral("knot"));
-        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        TRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
         const struct {
             int key;
             Qt::KeyboardModifiers modifiers;
@@ -127,21 +128,21 @@ private slots:
         };
         for (const auto& step : steps) {
             pressKey(step.key, step.modifiers);
-            QTRY_COMPARE(bar->resultText(), QString::fromLatin1(step.result));
+            TRY_COMPARE(bar->resultText(), QString::fromLatin1(step.result));
         }
         QTest::mouseClick(bar->findChild<QPushButton*>(), Qt::LeftButton);  // "Previous"
-        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        TRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
         QTest::keyClicks(field, QStringLiteral("zzz"));
-        QTRY_COMPARE(bar->resultText(), QStringLiteral("0 of 0"));
+        TRY_COMPARE(bar->resultText(), QStringLiteral("0 of 0"));
         field->selectAll();
         QTest::keyClicks(field, QStringLiteral("knot"));
-        QTRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
-        QTRY_VERIFY(pageLooks() != plain);  // the matches are highlighted
+        TRY_COMPARE(bar->resultText(), QStringLiteral("1 of 3"));
+        TRY_VERIFY(pageLooks() != plain);  // the matches are highlighted
         pressKey(Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget()));
-        QTRY_VERIFY(pageLooks() == plain);  // and no longer
+        TRY_VERIFY(pageLooks() == plain);  // and no longer
         QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
     }
 
@@ -161,8 +162,8 @@ private slots:
         auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(field && bar->isAncestorOf(field));
         QTest::keyClicks(field, QStringLiteral("TALLY"));
-        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), QStringLiteral("104 matches in 11 pages"),
-                                  10000);
+        TRY_COMPARE_WITH_TIMEOUT(bar->resultText(), QStringLiteral("104 matches in 11 pages"),
+                                 10000);
         QCOMPARE(bar->accessibleDescription(), bar->resultText());
         QCOMPARE(list->count(), 104);
         // In reading order: the contents first, then the chapters.
@@ -196,7 +197,7 @@ private slots:
             const top = found[found.length - 1];
             return top >= 0 && top < window.innerHeight && window.scrollY > 1000;
         })())");
-        QTRY_VERIFY_WITH_TIMEOUT(evaluate(w.WebBrowser1, wanted).toBool(), 10000);
+        TRY_VERIFY_WITH_TIMEOUT(evaluate(w.WebBrowser1, wanted).toBool(), 10000);
         QVERIFY(bar->isVisible() && list->count() == 104);  // the list stays
         QCOMPARE(w.WebBrowser1->geometry(), viewBefore);
         pressKey(Qt::Key_Left, Qt::AltModifier);
@@ -267,7 +268,7 @@ private slots:
         pressKey(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClicks(QApplication::focusWidget(), query);
         auto* list = bar->findChild<QListWidget*>();
-        QTRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
+        TRY_VERIFY_WITH_TIMEOUT(!bar->findChild<platform::BookSearch*>()->isRunning(), 10000);
         QListWidgetItem* chosen = nullptr;
         for (int i = 0; i < list->count(); ++i) {
             const QString text = list->item(i)->text();
@@ -297,10 +298,10 @@ private slots:
             return [s.toString(), r.top, r.bottom, block.textContent.replace(/\s+/g, ' ')];
         })())");
         QVariantList found;
-        QTRY_VERIFY_WITH_TIMEOUT((found = evaluate(w.WebBrowser1, where).toList()).size() == 4
-                                     && found[0].toString().compare(selected, Qt::CaseInsensitive)
-                                         == 0,
-                                 10000);
+        TRY_VERIFY_WITH_TIMEOUT((found = evaluate(w.WebBrowser1, where).toList()).size() == 4
+                                    && found[0].toString().compare(selected, Qt::CaseInsensitive)
+                                        == 0,
+                                10000);
         QVERIFY2(found[1].toDouble() >= 0 && found[2].toDouble() * zoom <= barTop,
                  qPrintable(QStringLiteral("%1..%2 above %3")
                                 .arg(found[1].toDouble())
@@ -338,7 +339,7 @@ private slots:
         QV101m& w = rig_->show();
         w.showNormal();
         w.resize(width, 414);
-        QTRY_COMPARE(w.width(), width);
+        TRY_COMPARE(w.width(), width);
         platform::FindBar* bar = findBar(w);
         pressKey(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
@@ -347,16 +348,15 @@ private slots:
         auto* search = bar->findChild<platform::BookSearch*>();
         if (pages > 0) {
             // The first search of a long book says how far it has read.
-            QTRY_VERIFY_WITH_TIMEOUT(bar->resultText().startsWith(QStringLiteral("Reading")),
-                                     10000);
+            TRY_VERIFY_WITH_TIMEOUT(bar->resultText().startsWith(QStringLiteral("Reading")), 10000);
             QVERIFY2(QRegularExpression(QStringLiteral("^Reading the book\u2026 \\d\\S* pages$"))
                          .match(bar->resultText())
                          .hasMatch(),
                      qPrintable(bar->resultText()));
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 10000);
+            TRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 10000);
         }
-        QTRY_COMPARE(bar->width(), w.WebBrowser1->width());
+        TRY_COMPARE(bar->width(), w.WebBrowser1->width());
         QVERIFY2(field->width() >= 15 * field->fontMetrics().averageCharWidth(),
                  qPrintable(QString::number(field->width())));
         // The count whole, on one line or two.
@@ -394,7 +394,7 @@ private slots:
             QVERIFY(search->isRunning());
             pressKey(Qt::Key_Escape);
             const quint64 read = search->index().pagesRead();
-            QTRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 20000);
+            TRY_VERIFY_WITH_TIMEOUT(!search->isRunning(), 20000);
             QVERIFY2(search->index().pagesRead() <= read + 1,
                      qPrintable(QStringLiteral("%1 pages read after Escape")
                                     .arg(search->index().pagesRead() - read)));
@@ -439,11 +439,11 @@ private slots:
                                                           : Qt::Key_0;
                 pressKey(key, Qt::ControlModifier);
             }
-            QTRY_COMPARE(view->zoomFactor(), step.factor);
+            TRY_COMPARE(view->zoomFactor(), step.factor);
         }
         w.WebBrowser1->Navigate(rig_->folder.file("chapter04.html"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter04.html")));
-        QTest::qWait(100);
+        letEventsRun(100);
         QCOMPARE(view->zoomFactor(), 0.8);  // kept for the session
     }
 
@@ -464,7 +464,7 @@ private slots:
         QFETCH(QStringList, entries);
         rig_->folder.write("menu.html", kMenuPage);
         QV101m& w = rig_->show(QStringLiteral("menu.html"));
-        QTest::qWait(200);  // the page's first frame, so that clicks land on it
+        letEventsRun(200);  // the page's first frame, so that clicks land on it
         if (element.isEmpty()) {
             pressKey(Qt::Key_Menu);
         } else {
@@ -482,7 +482,7 @@ private slots:
             QTest::mouseClick(w.WebBrowser1->webView()->focusProxy(), Qt::RightButton,
                               Qt::NoModifier, at);
         }
-        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+        TRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QStringList shown;
         QHash<QString, QAction*> byText;
@@ -503,8 +503,8 @@ private slots:
         if (QAction* link = byText.value(QStringLiteral("Copy Link Address"))) {
             QApplication::clipboard()->clear();
             link->trigger();
-            QTRY_COMPARE(QUrl(QApplication::clipboard()->text()),
-                         QUrl::fromLocalFile(rig_->folder.file("chapter01.html")));
+            TRY_COMPARE(QUrl(QApplication::clipboard()->text()),
+                        QUrl::fromLocalFile(rig_->folder.file("chapter01.html")));
         }
         menu->close();
         byText.clear();
@@ -516,10 +516,10 @@ private slots:
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         w.Command2->setFocus(Qt::TabFocusReason);
         pressKey(Qt::Key_Return);
-        QTRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
+        TRY_COMPARE(started.count(), 1);  // "Table Of Contents" loads the start page again
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         pressKey(Qt::Key_Enter, Qt::KeypadModifier);
-        QTRY_COMPARE(started.count(), 2);
+        TRY_COMPARE(started.count(), 2);
         QVERIFY(!w.Command2->isDefault() && !w.Command2->autoDefault());
     }
 
@@ -531,7 +531,7 @@ private slots:
             if (each->widget() == w.WebBrowser1)
                 ring = each;
         QVERIFY(ring);
-        QTRY_VERIFY(ring->isVisible());
+        TRY_VERIFY(ring->isVisible());
         QVERIFY(ring->geometry().contains(w.WebBrowser1->geometry()));
         QVERIFY(ring->geometry() != w.WebBrowser1->geometry());
         w.Command1->setFocus(Qt::TabFocusReason);
@@ -582,7 +582,7 @@ private slots:
                           return true;
                   return false;
               };
-        QTRY_VERIFY_WITH_TIMEOUT(holdsText(root, 0), 15000);
+        TRY_VERIFY_WITH_TIMEOUT(holdsText(root, 0), 15000);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "support/ReaderRig.h"
 #include "support/SmallDisk.h"
 #include "support/TestMain.h"
+#include "support/Waiting.h"
 
 #include <QCursor>
 #include <QElapsedTimer>
@@ -62,7 +63,7 @@ class ReaderPrintingTest : public QObject {
     {
         w.WebBrowser1->Navigate(rig_->folder.file("chapter03.html"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
-        QTRY_VERIFY(printingEnabled(w));
+        TRY_VERIFY(printingEnabled(w));
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 2);
         QCOMPARE(rig_->watcher->texts().size(), 1);
@@ -139,7 +140,7 @@ private slots:
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QVERIFY(w.Timer1->enabled());
         QVERIFY(promptsAt_.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY2(promptsAt_.first() >= 900, qPrintable(QString::number(promptsAt_.first())));
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("Quorvel 101.HTM"));
@@ -147,7 +148,7 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Chapter 1: What Is Quorvel?")));
         QVERIFY(text.contains(kLastWords));
         QVERIFY(pdfPages(pdfPath()) >= 50);
-        QTest::qWait(1500);
+        letEventsRun(1500);
         QCOMPARE(promptsAt_.size(), 1);  // one attempt, then the delay is off
     }
 
@@ -161,12 +162,12 @@ private slots:
         connect(
             w.WebBrowser1, &platform::BrowserView::loadStarted, &w, [&w] { w.Command1->click(); },
             Qt::SingleShotConnection);
-        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty()
-                                     && w.WebBrowser1->url().fileName()
-                                         == QStringLiteral("Quorvel 101.HTM"),
-                                 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty()
+                                    && w.WebBrowser1->url().fileName()
+                                        == QStringLiteral("Quorvel 101.HTM"),
+                                30000);
         QVERIFY(!w.WebBrowser1->isLoading());
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
     }
@@ -175,10 +176,10 @@ private slots:
     {
         QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTest::qWait(200);
+        letEventsRun(200);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(w.Timer1->enabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         const QString text = normalized(pdfText(pdfPath()));
         QVERIFY(text.contains(QStringLiteral("Contents")));
@@ -190,10 +191,10 @@ private slots:
     {
         QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTest::qWait(300);
+        letEventsRun(300);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
-        QTest::qWait(1500);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        letEventsRun(1500);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
     }
@@ -204,7 +205,7 @@ private slots:
         QV101m& w = rig_->show();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
-        QTest::qWait(100);
+        letEventsRun(100);
         QVERIFY(rig_->watcher->seen().isEmpty());
         QVERIFY(!QFile::exists(pdfPath()));
         QVERIFY(QV101m::loadedInstance());
@@ -270,14 +271,14 @@ private slots:
                         progress, [&] { QTest::keyClick(progress, Qt::Key_Escape); },
                         Qt::QueuedConnection);
             });
-            QTRY_VERIFY(progress && progress->isVisible());
+            TRY_VERIFY(progress && progress->isVisible());
             QCOMPARE(progress->windowTitle(), QStringLiteral("Printing - DA1011"));
             QCOMPARE(progress->findChildren<QLabel*>().at(1)->text(),
                      QStringLiteral("Loading the book\u2026"));
             if (escapeWhileLoading)
                 QTest::keyClick(progress, Qt::Key_Escape);
-            QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
-            QTRY_VERIFY(!progress);
+            TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+            TRY_VERIFY(!progress);
         };
 
         start(false);
@@ -305,7 +306,7 @@ private slots:
             QCOMPARE(printed.readAll(), firstPdf);
             printed.close();
         }
-        QTRY_VERIFY(printingEnabled(w));
+        TRY_VERIFY(printingEnabled(w));
         QFile::remove(pdfPath());
         const qsizetype prompts = promptsAt_.size();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
@@ -329,7 +330,7 @@ private slots:
         });
         whilePrompting_ = [&printing] { printing.start(1); };
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 60000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(rig_->watcher->seen().isEmpty());
         const QString text = normalized(pdfText(pdfPath()));
@@ -347,7 +348,7 @@ private slots:
         QVERIFY(window);  // still there for the handler that printed
         QVERIFY(!QV101m::loadedInstance());
         QVERIFY(normalized(pdfText(pdfPath())).contains(kLastWords));
-        QTRY_VERIFY(!window);
+        TRY_VERIFY(!window);
     }
 
     void aPdfThatCannotBeWrittenIsReportedOnce_data()
@@ -427,7 +428,7 @@ private slots:
         clock_.restart();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         sampler.start(50);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY2(promptsAt_.first() >= 2400, qPrintable(QString::number(promptsAt_.first())));
         QVERIFY(hourglassWhileWaiting);
@@ -444,7 +445,7 @@ private slots:
         QFile::remove(rig_->folder.file("Quorvel 101.HTM"));
         QV101m& w = rig_->show();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
+        TRY_VERIFY_WITH_TIMEOUT(!w.Timer1->enabled(), 30000);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(QV101m::loadedInstance());
     }
@@ -456,7 +457,7 @@ private slots:
         ModalWatcher messages;  // answers the refusals shown over the prompt
         int dialogsAtOnce = 0;
         whilePrompting_ = [&dialogsAtOnce] {
-            QTest::qWait(300);  // the page keeps asking meanwhile
+            letEventsRun(300);  // the page keeps asking meanwhile
             for (QWidget* widget : QApplication::topLevelWidgets())
                 dialogsAtOnce += widget->isVisible() && qobject_cast<QDialog*>(widget) ? 1 : 0;
         };
@@ -464,8 +465,8 @@ private slots:
         w.WebBrowser1->Navigate(rig_->folder.file("print-loop.html"));
         // The rig's watcher may be the first to see a refusal.
         const auto refusals = [&] { return messages.texts() + rig_->watcher->texts(); };
-        QTRY_COMPARE(promptsAt_.size() + refusals().size(), 3);
-        QTest::qWait(1500);
+        TRY_COMPARE(promptsAt_.size() + refusals().size(), 3);
+        letEventsRun(1500);
         // One prompt; what the page asks for while it is open is refused and told, and the
         // rest are suppressed until the next page.
         QCOMPARE(promptsAt_.size(), 1);
@@ -484,7 +485,7 @@ private slots:
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(!QFile::exists(pdfPath()));
-        QTRY_VERIFY(printingEnabled(w));
+        TRY_VERIFY(printingEnabled(w));
         // The page comes back in a renderer of its own, whether or not the engine was
         // printing it when its renderer died.
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("Quorvel 101.HTM")));
@@ -495,7 +496,7 @@ private slots:
         rig_->addHostilePage("stuck.html");
         w.WebBrowser1->Navigate(rig_->folder.file("stuck.html"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("stuck.html")));
-        QTest::qWait(600);
+        letEventsRun(600);
         platform::Limits::current().printTimeLimitMs = 2000;
 
         QTest::mouseClick(w.Command3, Qt::LeftButton);
@@ -505,7 +506,7 @@ private slots:
         QPointer<QV101m> window(&w);
 
         w.close();
-        QTRY_VERIFY(!window);
+        TRY_VERIFY(!window);
     }
 
     void aRendererOutOfMemoryWhilePrintingLeavesTheReaderAndPrinting()
@@ -562,7 +563,7 @@ private slots:
         whilePrompting_ = [&w] { QTimer::singleShot(500, &w, [&w] { w.close(); }); };
         clock_.restart();
         QTest::mouseClick(w.Command3, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!window, 15000);
+        TRY_VERIFY_WITH_TIMEOUT(!window, 15000);
         QVERIFY2(clock_.elapsed() < 10000, qPrintable(QString::number(clock_.elapsed())));
         QVERIFY(rig_->watcher->seen().isEmpty());
     }
@@ -575,7 +576,7 @@ private slots:
         bool told = false;
         whilePrompting_ = [&] {
             w.WebBrowser1->page()->runJavaScript(QStringLiteral("window.print()"));
-            told = QTest::qWaitFor([&messages] { return !messages.seen().isEmpty(); }, 10000);
+            told = waitUntil([&messages] { return !messages.seen().isEmpty(); }, 10000);
         };
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QVERIFY(told);
@@ -589,8 +590,8 @@ private slots:
     {
         QV101m& w = rig_->show();
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("window.print()"));
-        QTRY_COMPARE(promptsAt_.size(), 1);
-        QTRY_VERIFY(QFile::exists(pdfPath()));
+        TRY_COMPARE(promptsAt_.size(), 1);
+        TRY_VERIFY(QFile::exists(pdfPath()));
         QVERIFY(normalized(pdfText(pdfPath())).contains(QStringLiteral("Contents")));
     }
 
@@ -609,7 +610,7 @@ private slots:
         QTest::mouseClick(w.Command3, Qt::LeftButton);
         QCOMPARE(promptsAt_.size(), 1);
         QVERIFY(rig_->watcher->seen().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
+        TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue.output) && queue.idle(), 60000);
         const QString text = normalized(pdfText(queue.output));
         QVERIFY2(text.contains(QStringLiteral("Chapter 5: The Wheel")), qPrintable(text.left(300)));
     }

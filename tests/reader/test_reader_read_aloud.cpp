@@ -7,6 +7,7 @@
 #include "reader/QV101m.h"
 #include "support/ReaderRig.h"
 #include "support/TestMain.h"
+#include "support/Waiting.h"
 #include "support/speech/TestSpeechEngine.h"
 
 #include <QPushButton>
@@ -59,8 +60,7 @@ class ReaderReadAloudTest : public QObject {
         rig_->folder.write(QStringLiteral("chapter01.html"), kChapter);
         QV101m& w = rig_->show(QStringLiteral("chapter01.html"));
         readAloudKey();
-        [[maybe_unused]] const bool spoke
-            = QTest::qWaitFor([] { return !said().isEmpty(); }, 10000);
+        [[maybe_unused]] const bool spoke = waitUntil([] { return !said().isEmpty(); }, 10000);
         return w;
     }
 
@@ -84,9 +84,9 @@ private slots:
         QVERIFY(bar && bar->isVisible());
         QCOMPARE(bar->accessibleName(), QStringLiteral("Reading aloud"));
         for (int i = 0; i < kChapterSentences.size(); ++i) {
-            QTRY_COMPARE(said().size(), i + 1);
+            TRY_COMPARE(said().size(), i + 1);
             QCOMPARE(said().at(i), kChapterSentences.at(i));
-            QTRY_COMPARE(selection(w), kChapterSentences.at(i));
+            TRY_COMPARE(selection(w), kChapterSentences.at(i));
             if (i == 1) {
                 auto* pause = bar->findChild<QPushButton*>(QStringLiteral("ReadAloudPause"));
                 readAloudKey();
@@ -102,18 +102,18 @@ private slots:
         }
         // On into the next page in the book's reading order, read from its top.
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter02.html")));
-        QTRY_COMPARE(said().size(), kChapterSentences.size() + 1);
+        TRY_COMPARE(said().size(), kChapterSentences.size() + 1);
         // (Its first visible text is the row of links above the chapter.)
         QVERIFY2(said().constLast().startsWith(QLatin1String("Contents")),
                  qPrintable(said().constLast()));
-        QTRY_COMPARE(selection(w), said().constLast());
+        TRY_COMPARE(selection(w), said().constLast());
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Reading);
         // Escape stops it: the voice stops, the bar and the selection go.
         pressKey(Qt::Key_Escape);
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
         QCOMPARE(engine->state(), QTextToSpeech::Ready);
         QVERIFY(!bar->isVisible());
-        QTRY_COMPARE(selection(w), QString());
+        TRY_COMPARE(selection(w), QString());
         // The page's own scripts see nothing of the reading.
         QCOMPARE(evaluate(w.WebBrowser1, QStringLiteral("typeof window.__da1011Aloud")),
                  QVariant(QStringLiteral("undefined")));
@@ -126,11 +126,11 @@ private slots:
         auto* findBar = w.findChild<platform::FindBar*>();
         pressKey(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(findBar->isVisible());
-        QTRY_VERIFY(bar->geometry().bottom() < findBar->geometry().top());
+        TRY_VERIFY(bar->geometry().bottom() < findBar->geometry().top());
         pressKey(Qt::Key_Escape);
         QVERIFY(!findBar->isVisible());
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Reading);
-        QTRY_COMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
+        TRY_COMPARE(bar->geometry().bottom(), w.WebBrowser1->height() - 1);
         w.WebBrowser1->setFocus();
         pressKey(Qt::Key_Escape);
         QCOMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
@@ -143,7 +143,7 @@ private slots:
         evaluate(w.WebBrowser1,
                  QStringLiteral("getSelection().selectAllChildren(document.querySelector('li'))"));
         readAloudKey();
-        QTRY_COMPARE(said(), QStringList{QStringLiteral("First item.")});
+        TRY_COMPARE(said(), QStringList{QStringLiteral("First item.")});
     }
 
     void anotherPageStopsTheReading_data()
@@ -167,10 +167,10 @@ private slots:
             w.Command2->click();
         else
             pressKey(Qt::Key_F5);
-        QTRY_COMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
+        TRY_COMPARE(reader(w)->state(), platform::PageReader::State::Stopped);
         QCOMPARE(TestSpeechEngine::last()->state(), QTextToSpeech::Ready);
         TestSpeechEngine::last()->finishSentence();
-        QTest::qWait(200);
+        letEventsRun(200);
         QCOMPARE(said().size(), 1);
     }
 
@@ -209,10 +209,10 @@ private slots:
         rig_->watcher.emplace();
         for (int i = 0; i < 2; ++i) {
             QApplication::setActiveWindow(&w);
-            QTRY_VERIFY(QApplication::activeWindow() == &w);
+            TRY_VERIFY(QApplication::activeWindow() == &w);
             w.WebBrowser1->setFocus();
             readAloudKey();
-            QTRY_COMPARE(rig_->watcher->texts().size(), 1);
+            TRY_COMPARE(rig_->watcher->texts().size(), 1);
         }
         QCOMPARE(rig_->watcher->texts().constFirst(),
                  QStringLiteral("Reading aloud needs a speech service (speech-dispatcher)."));
@@ -244,7 +244,7 @@ private slots:
         rig_->folder.write(QStringLiteral("chapter01.html"), "<html><body>" + page);
         QV101m& w = rig_->show(QStringLiteral("chapter01.html"));
         readAloudKey();
-        QTRY_VERIFY_WITH_TIMEOUT(said().size() >= 20, 30000);
+        TRY_VERIFY_WITH_TIMEOUT(said().size() >= 20, 30000);
         for (const QString& sentence : said())
             QVERIFY(sentence.size() <= platform::kMaxSentenceLength);
         // The window answers while the page is read.

@@ -9,6 +9,7 @@
 #include "support/TestMain.h"
 #include "support/TwipsPlaces.h"
 #include "support/UdpListener.h"
+#include "support/Waiting.h"
 
 #include <QAccessible>
 #include <QDesktopServices>
@@ -127,7 +128,7 @@ private slots:
         QV101m& w = QV101m::instance();
         w.ShowMaximized();
         w.showNormal();
-        QTRY_COMPARE(w.size(), QSize(394, 414));  // 5910 x 6210 twips
+        TRY_COMPARE(w.size(), QSize(394, 414));  // 5910 x 6210 twips
         const QRect screen = w.screen()->availableGeometry();
         QVERIFY(qAbs(w.geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(w.geometry().center().y() - screen.center().y()) <= 1);
@@ -167,8 +168,8 @@ private slots:
         w.Show();
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QTRY_VERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget())
-                    || QApplication::focusWidget() == w.WebBrowser1);
+        TRY_VERIFY(w.WebBrowser1->isAncestorOf(QApplication::focusWidget())
+                   || QApplication::focusWidget() == w.WebBrowser1);
         w.Command1->setFocus();
         for (QWidget* next : std::initializer_list<QWidget*>{w.Picture1, w.Command2, w.Command3}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -253,7 +254,7 @@ private slots:
         QV101m& w = rig_->show();
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
-        QTRY_COMPARE(started.count(), 1);  // loaded again although it is shown
+        TRY_COMPARE(started.count(), 1);  // loaded again although it is shown
         QVERIFY(!w.Timer1->enabled());
 
         w.WebBrowser1->Navigate(rig_->folder.file("chapter02.html"));
@@ -298,7 +299,7 @@ private slots:
         w.WebBrowser1->page()->setUrl(
             QUrl::fromLocalFile(rig_->folder.file("probe.html")).resolved(QUrl(query)));
         // Not through Navigate(), which takes no query: wait for the page itself.
-        QTRY_COMPARE_WITH_TIMEOUT(
+        TRY_COMPARE_WITH_TIMEOUT(
             evaluate(w.WebBrowser1, QStringLiteral("document.title + ' ' + document.readyState")),
             QVariant(QStringLiteral("probe complete")), 15000);
         const QVariant results
@@ -309,7 +310,7 @@ private slots:
                               {"outside", false},
                               {"throughLink", false},
                               {"web", false}}));
-        QTest::qWait(300);
+        letEventsRun(300);
         QCOMPARE(server.targets(), QList<QByteArray>{});
         QVERIFY2(!stun.received(), "a page reached a UDP port through WebRTC");
 
@@ -323,7 +324,7 @@ private slots:
                               " && document.styleSheets[0].cssRules.length > 0")),
                  QVariant(true));
         clickElement(w.WebBrowser1, QStringLiteral("a[href^='#']"));
-        QTRY_VERIFY(w.WebBrowser1->url().hasFragment());
+        TRY_VERIFY(w.WebBrowser1->url().hasFragment());
     }
 
     void onlyAClickedWebLinkLeavesTheBookOncePerClick()
@@ -331,7 +332,7 @@ private slots:
         FakeDesktopOpener opener;
         rig_->addHostilePage("links.html");
         QV101m& w = rig_->show(QStringLiteral("links.html"));
-        QTest::qWait(1200);
+        letEventsRun(1200);
         QCOMPARE(opener.opened(), QStringList{});
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
 
@@ -339,9 +340,9 @@ private slots:
                                       QStringLiteral("https://www.quorvel.example/shop")};
         for (const char* link : {"#web", "#popup", "#smb", "#burst"}) {
             clickElement(w.WebBrowser1, QLatin1String(link));
-            QTest::qWait(1100);  // hand-offs are spaced a second apart
+            letEventsRun(1100);  // hand-offs are spaced a second apart
         }
-        QTRY_COMPARE(opener.opened(), expected);
+        TRY_COMPARE(opener.opened(), expected);
         QCOMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("links.html"));
         clickElement(w.WebBrowser1, QStringLiteral("#inbook"));
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter02.html")));
@@ -357,19 +358,19 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(surface, Qt::Key_PageDown);
         QTest::keyClick(surface, Qt::Key_Home);
-        QTRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("scrollY")).toInt(), 0);
+        TRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("scrollY")).toInt(), 0);
         for (int i = 0; i < 2; ++i)
             clickElement(w.WebBrowser1, QStringLiteral("#empty"));
-        QTest::qWait(1200);
+        letEventsRun(1200);
         QCOMPARE(opener.opened(), QStringList{});
         clickElement(w.WebBrowser1, QStringLiteral("#web"));
-        QTRY_COMPARE(opener.opened(), QStringList{"http://www.quorvel.example/news"});
-        QTest::qWait(1100);  // hand-offs are spaced a second apart
+        TRY_COMPARE(opener.opened(), QStringList{"http://www.quorvel.example/news"});
+        letEventsRun(1100);  // hand-offs are spaced a second apart
         clickElement(w.WebBrowser1, QStringLiteral("#mail"));
-        QTRY_COMPARE(opener.opened(),
-                     (QStringList{"http://www.quorvel.example/news",
-                                  "mailto:author@quorvel.example?subject=Hi&body=x"}));
-        QTest::qWait(1200);
+        TRY_COMPARE(opener.opened(),
+                    (QStringList{"http://www.quorvel.example/news",
+                                 "mailto:author@quorvel.example?subject=Hi&body=x"}));
+        letEventsRun(1200);
         QCOMPARE(opener.opened().size(), 2);
     }
 
@@ -398,21 +399,23 @@ private slots:
         });
         user.start(50);
         w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
-        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
+        TRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
         QCOMPARE(answered, 3);
 
         // Coming back to the page brings no new dialogs.
+        QSignalSpy loaded(w.WebBrowser1, &platform::BrowserView::loadFinished);
         w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
-        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
+        TRY_VERIFY(!loaded.isEmpty());
+        TRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.shown")).toInt() > 20);
         QCOMPARE(answered, 3);
 
         // Another page has dialogs of its own; closing the window while one is open works.
         QVERIFY(QFile::copy(rig_->folder.file("alerts.html"), rig_->folder.file("more.html")));
         closeInstead = true;
         w.WebBrowser1->Navigate(rig_->folder.file("more.html"));
-        QTRY_VERIFY(!QV101m::loadedInstance());
+        TRY_VERIFY(!QV101m::loadedInstance());
         QVERIFY(closedWithDialogOpen);
-        QTRY_VERIFY(!openWhenClosed || !openWhenClosed->isVisible());
+        TRY_VERIFY(!openWhenClosed || !openWhenClosed->isVisible());
         QCOMPARE(answered, 3);
     }
 
@@ -431,11 +434,11 @@ private slots:
         });
         user.start(50);
         w.WebBrowser1->Navigate(rig_->folder.file("reload-dialogs.html"));
-        QTRY_VERIFY_WITH_TIMEOUT(
+        TRY_VERIFY_WITH_TIMEOUT(
             evaluate(w.WebBrowser1, QStringLiteral("Number(window.name)")).toInt() > 8, 20000);
         QCOMPARE(answered, 3);
         w.WebBrowser1->Navigate(rig_->folder.file("alerts.html"));
-        QTRY_COMPARE(answered, 6);
+        TRY_COMPARE(answered, 6);
     }
 
     void aDialogShowsThePagesTextAsGivenAndFitsTheScreen()
@@ -469,11 +472,11 @@ private slots:
         });
         user.start(50);
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("ask.prompt()"));
-        QTRY_COMPARE(shown, QStringLiteral("Tom & Jerry"));
+        TRY_COMPARE(shown, QStringLiteral("Tom & Jerry"));
         QCOMPARE(value, QStringLiteral("&x"));
 
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("ask.alert()"));
-        QTRY_VERIFY(textLength >= 0);
+        TRY_VERIFY(textLength >= 0);
         QVERIFY(textLength < 5000);
         QVERIFY2(
             screen.contains(boxFrame),
@@ -494,9 +497,9 @@ private slots:
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
         rig_->addHostilePage("console.html");
         QV101m& w = rig_->show(QStringLiteral("console.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.WebBrowser1->title(), QStringLiteral("flooded"), 60000);
+        TRY_COMPARE_WITH_TIMEOUT(w.WebBrowser1->title(), QStringLiteral("flooded"), 60000);
         // The page keeps writing: a line of it gets through once the log has room again.
-        QTRY_VERIFY_WITH_TIMEOUT(
+        TRY_VERIFY_WITH_TIMEOUT(
             !lines.filter(QStringLiteral("\\x1b[2Jstill here\\u2067")).isEmpty(), 15000);
         QVERIFY2(lines.size() <= 50, qPrintable(QString::number(lines.size())));
         for (const QString& line : std::as_const(lines)) {
@@ -524,12 +527,12 @@ private slots:
         QV101m& w = rig_->show();
         for (int death = 1; death <= 4; ++death) {
             QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
-            QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
+            TRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
             const qint64 pid = w.WebBrowser1->page()->renderProcessPid();
             ::kill(static_cast<pid_t>(pid), SIGKILL);
-            QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() != pid);
+            TRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() != pid);
         }
-        QTRY_COMPARE(w.WebBrowser1->title(), QStringLiteral("Page not shown"));
+        TRY_COMPARE(w.WebBrowser1->title(), QStringLiteral("Page not shown"));
         QTest::mouseClick(w.Command2, Qt::LeftButton);  // the side panel still works
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
     }
@@ -550,7 +553,7 @@ private slots:
     {
         rig_->addHostilePage("stuck.html");
         QV101m& w = rig_->show(QStringLiteral("stuck.html"));
-        QTRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
+        TRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -581,7 +584,7 @@ private slots:
         if (!savedAs.isEmpty())
             evaluate(w.WebBrowser1, QStringLiteral("notes.value = 'knots to try'"));
         if (leftWhileBusy)
-            QTRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
+            TRY_VERIFY_WITH_TIMEOUT(!answersWithin(w.WebBrowser1, 300), 10000);
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -610,7 +613,7 @@ private slots:
         rig_->addHostilePage("leave-prompt.html");
         QV101m& w = rig_->show(QStringLiteral("leave-prompt.html"));
         // The engine asks only on a page the user has used.
-        QTRY_VERIFY([&w] {
+        TRY_VERIFY([&w] {
             clickElement(w.WebBrowser1, QStringLiteral("#here"));
             return evaluate(w.WebBrowser1, QStringLiteral("navigator.userActivation.hasBeenActive"))
                 .toBool();
@@ -644,8 +647,8 @@ private slots:
         user.start(50);
         for (int request = 1; request <= stays; ++request) {
             QTest::mouseClick(w.Command2, Qt::LeftButton);
-            QTRY_COMPARE(asked, request);
-            QTRY_COMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("leave-prompt.html"));
+            TRY_COMPARE(asked, request);
+            TRY_COMPARE(w.WebBrowser1->url().fileName(), QStringLiteral("leave-prompt.html"));
         }
         if (reloadAsks)
             QTest::keyClick(w.WebBrowser1->webView()->focusProxy(), Qt::Key_F5);
@@ -653,33 +656,33 @@ private slots:
             QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("start.html")));
         // Shown, not only asked for: the view names the page asked for before it comes.
-        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("location.pathname"))
-                        .toString()
-                        .endsWith(QStringLiteral("/start.html")));
+        TRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("location.pathname"))
+                       .toString()
+                       .endsWith(QStringLiteral("/start.html")));
         QCOMPARE(answeredByClick, clickWhileAsked);
         QCOMPARE(asked, stays + int{clickWhileAsked});
         // The questions were the page's own: the contents keep their dialogs.
         onContents = true;
         w.WebBrowser1->page()->runJavaScript(QStringLiteral("alert('the contents')"));
-        QTRY_COMPARE(asked, stays + int{clickWhileAsked} + 1);
+        TRY_COMPARE(asked, stays + int{clickWhileAsked} + 1);
     }
 
     void aDeadPageProcessBringsThePageShownBack()
     {
         QV101m& w = rig_->show(QStringLiteral("chapter03.html"));
         evaluate(w.WebBrowser1, QStringLiteral("window.scrollTo(0, 400)"));
-        QTRY_VERIFY(w.WebBrowser1->page()->scrollPosition().y() > 0);
-        QTRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
+        TRY_VERIFY(w.WebBrowser1->page()->scrollPosition().y() > 0);
+        TRY_VERIFY(w.WebBrowser1->page()->renderProcessPid() > 0);
         QSignalSpy started(w.WebBrowser1, &platform::BrowserView::loadStarted);
         ::kill(static_cast<pid_t>(w.WebBrowser1->page()->renderProcessPid()), SIGKILL);
-        QTRY_VERIFY(!started.isEmpty());
+        TRY_VERIFY(!started.isEmpty());
         QVERIFY(waitForPage(w.WebBrowser1, QStringLiteral("chapter03.html")));
-        QTRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt(), 400);
+        TRY_COMPARE(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt(), 400);
         // The keys reach the page again, as they did before.
-        QTRY_VERIFY(w.WebBrowser1->webView()->focusProxy()
-                    && w.WebBrowser1->webView()->focusProxy()->hasFocus());
+        TRY_VERIFY(w.WebBrowser1->webView()->focusProxy()
+                   && w.WebBrowser1->webView()->focusProxy()->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
-        QTRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt() > 400);
+        TRY_VERIFY(evaluate(w.WebBrowser1, QStringLiteral("window.scrollY")).toInt() > 400);
     }
 
     void aClickOnThePagesPrintButtonIsNeverDropped_data()
@@ -712,10 +715,10 @@ private slots:
         user.start(50);
         w.WebBrowser1->page()->runJavaScript(
             QStringLiteral("for (let i = 0; i < %1; ++i) alert(i)").arg(alerts));
-        QTRY_COMPARE(answered, alerts);
+        TRY_COMPARE(answered, alerts);
         for (int click = 1; click <= 4; ++click) {
             clickElement(w.WebBrowser1, QStringLiteral("#print"));
-            QTRY_COMPARE(prompts, click);
+            TRY_COMPARE(prompts, click);
         }
         QVERIFY(rig_->watcher->seen().isEmpty());
     }

@@ -8,6 +8,7 @@
 #include "reader/QV101m.h"
 #include "support/ModalWatcher.h"
 #include "support/TempAppFolder.h"
+#include "support/Waiting.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,42 +16,49 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
 #include <optional>
 
 // The view holds the page, loaded, within 20 seconds.
 inline bool waitForPage(platform::BrowserView* view, const QString& fileName)
 {
-    return QTest::qWaitFor([&] { return view->url().fileName() == fileName && !view->isLoading(); },
-                           20000);
+    return waitUntil([&] { return view->url().fileName() == fileName && !view->isLoading(); },
+                     20000);
 }
 
-// The result of a script in the page (awaiting it when it is a promise).
+// The result of a script in the page (awaiting it when it is a promise); invalid when the
+// page gave none within ten seconds. An answer that comes later lands in state this call
+// shares with the page's callback, never on a stack that is gone.
 inline QVariant evaluate(platform::BrowserView* view, const QString& script, bool await = false)
 {
-    QVariant result;
-    bool done = false;
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    const auto answer = std::make_shared<Answer>();
     if (await) {
         // runJavaScript does not wait for promises: park the value on the page.
         view->page()->runJavaScript(
             QStringLiteral("(async () => await (%1))().then(v => window.__result = v)")
                 .arg(script));
         const auto ask = [&] {
-            view->page()->runJavaScript(QStringLiteral("window.__result"), [&](const QVariant& v) {
-                result = v;
-                done = v.isValid();
-            });
-            QTest::qWait(50);
-            return done;
+            view->page()->runJavaScript(QStringLiteral("window.__result"),
+                                        [answer](const QVariant& v) {
+                                            answer->value = v;
+                                            answer->done = v.isValid();
+                                        });
+            letEventsRun(50);
+            return answer->done;
         };
-        [[maybe_unused]] const bool answered = QTest::qWaitFor(ask, 10000);
-        return result;
+        [[maybe_unused]] const bool answered = waitUntil(ask, 10000);
+        return answer->value;
     }
-    view->page()->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
+    view->page()->runJavaScript(script, [answer](const QVariant& v) {
+        answer->value = v;
+        answer->done = true;
     });
-    [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return done; }, 10000);
-    return result;
+    [[maybe_unused]] const bool answered = waitUntil([&] { return answer->done; }, 10000);
+    return answer->value;
 }
 
 // Whether the page answers within `withinMs`, asked in the program's own script world (a page
@@ -63,7 +71,7 @@ inline bool answersWithin(platform::BrowserView* view, int withinMs)
         [&answered](const std::optional<QVariant>& answer) { answered = answer.has_value(); });
     // The wait's own end comes within withinMs; the margin only guards against a lost call.
     [[maybe_unused]] const bool settled
-        = QTest::qWaitFor([&answered] { return answered.has_value(); }, withinMs + 1000);
+        = waitUntil([&answered] { return answered.has_value(); }, withinMs + 1000);
     return answered.value_or(false);
 }
 
@@ -98,7 +106,7 @@ public:
     {
         if (QV101m* w = QV101m::loadedInstance())
             w->Unload();
-        QTest::qWait(0);
+        letEventsRun(0);
     }
 
     TempAppFolder folder;

@@ -5,6 +5,7 @@
 #include "platform/runtime/Errors.h"
 #include "support/PrintTools.h"
 #include "support/TestMain.h"
+#include "support/Waiting.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -222,13 +223,13 @@ void TestPagePrinter::isBusyUntilTheJobEnds()
         QVERIFY(!error.description().isEmpty());
     }
 
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
+    TRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
     QVERIFY(!printer.busy());
     QCOMPARE(pdfPages(target), kLongPages);
     QVERIFY(!QFile::exists(dir_.filePath("second.pdf")));
     // Exactly one outcome per job.
-    QTest::qWait(300);
+    letEventsRun(300);
     QCOMPARE(finished.size(), 1);
 }
 
@@ -389,7 +390,7 @@ void TestPagePrinter::pdfWithoutFileNameFails()
     // Reported from the event loop, never from inside print().
     QVERIFY(finished.isEmpty());
     QVERIFY(printer.busy());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+    TRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
     QVERIFY(!finished.first().at(0).toBool());
     QVERIFY(!finished.first().at(1).toString().isEmpty());
     QVERIFY(!printer.busy());
@@ -409,7 +410,7 @@ void TestPagePrinter::goingAwayMidJobIsQuiet()
     bool answered = false;
     view_->page()->runJavaScript(QStringLiteral("1"),
                                  [&answered](const QVariant&) { answered = true; });
-    QTRY_VERIFY(answered);
+    TRY_VERIFY(answered);
     QVERIFY(!QFile::exists(target));
 
     // The view can print again afterwards.
@@ -434,7 +435,7 @@ void TestPagePrinter::printsOnTheTestQueue()
     const Outcome outcome = printAndWait(printer, settings);
     QVERIFY2(outcome.ok, qPrintable(outcome.description));
 
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
+    TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
     QCOMPARE(pdfPages(queue_->output), 1);
     const QString text = pdfText(queue_->output);
     QVERIFY2(text.contains("Quorvel reading room " + token_), qPrintable(text));
@@ -466,7 +467,7 @@ void TestPagePrinter::queueGetsCopiesInTheChosenOrder()
 
         const Outcome outcome = printAndWait(printer, settings);
         QVERIFY2(outcome.ok, qPrintable(outcome.description));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
+        TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
 
         // Pages 2 and 3 twice: cut once, not again by the queue.
         QCOMPARE(pdfPages(queue_->output), 4);
@@ -516,7 +517,7 @@ void TestPagePrinter::queueGetsTheDialogsJobOptions()
 
     const Outcome outcome = printAndWait(printer, settings);
     QVERIFY2(outcome.ok, qPrintable(outcome.description));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
+    TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
     QCOMPARE(pdfPages(queue_->output), 2);
     QVERIFY(pdfText(queue_->output, 1).contains(sectionToken(1)));
     QVERIFY(pdfText(queue_->output, 2).contains(sectionToken(3)));
@@ -593,7 +594,7 @@ void TestPagePrinter::cancelEndsTheJobAtEachPhase()
     });
     QSignalSpy finished(&printer, &PagePrinter::finished);
     QCOMPARE(printer.print(*settings, &job), &job);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
+    TRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kJobTimeoutMs);
     QVERIFY(!finished.first().at(0).toBool());
     QCOMPARE(job.state(), PrintJob::State::Cancelled);
     QCOMPARE(states.last(), PrintJob::State::Cancelled);
@@ -609,7 +610,7 @@ void TestPagePrinter::cancelEndsTheJobAtEachPhase()
         QCOMPARE(file.readAll(), earlier);
     }
     if (toQueue) {
-        QTRY_VERIFY_WITH_TIMEOUT(queue_->idle(), kJobTimeoutMs);
+        TRY_VERIFY_WITH_TIMEOUT(queue_->idle(), kJobTimeoutMs);
         QVERIFY(!QFile::exists(queue_->output));
     }
 
@@ -618,7 +619,7 @@ void TestPagePrinter::cancelEndsTheJobAtEachPhase()
     QVERIFY2(again.ok, qPrintable(again.description));
     QCOMPARE(job.state(), PrintJob::State::Cancelled);
     if (toQueue)
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
+        TRY_VERIFY_WITH_TIMEOUT(QFile::exists(queue_->output) && queue_->idle(), kJobTimeoutMs);
     QCOMPARE(pdfPages(toQueue ? queue_->output : target), kLongPages);
 }
 
