@@ -58,13 +58,13 @@ Run runOnce(platform::BookSearch& search, QListWidget& list, QLabel& count, cons
     QTimer tick;
     tick.setInterval(1);
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        run.stallMs = std::max(run.stallMs, sinceTick.nsecsElapsed() / 1e6);
+        run.stallMs = std::max(run.stallMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
         sinceTick.restart();
     });
     const auto rows = QObject::connect(
         &search, &platform::BookSearch::pageMatched, &loop, [&](const platform::PageMatches& page) {
             if (run.firstResultsMs < 0)
-                run.firstResultsMs = clock.nsecsElapsed() / 1e6;
+                run.firstResultsMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
             for (const platform::BookMatch& match : page.matches)
                 list.addItem(page.title + QStringLiteral(" \u2014 ") + match.context);
         });
@@ -76,7 +76,8 @@ Run runOnce(platform::BookSearch& search, QListWidget& list, QLabel& count, cons
     const auto done = QObject::connect(&search, &platform::BookSearch::finished, &loop,
                                        [&](const platform::SearchSummary& summary) {
                                            run.summary = summary;
-                                           run.totalMs = clock.nsecsElapsed() / 1e6;
+                                           run.totalMs
+                                               = static_cast<double>(clock.nsecsElapsed()) / 1e6;
                                            loop.quit();
                                        });
     list.clear();
@@ -169,7 +170,7 @@ int main(int argc, char* argv[])
         QTimer tick;
         tick.setInterval(1);
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            idleStall = std::max(idleStall, sinceTick.nsecsElapsed() / 1e6);
+            idleStall = std::max(idleStall, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
             sinceTick.restart();
         });
         QTimer::singleShot(1000, &loop, &QEventLoop::quit);
