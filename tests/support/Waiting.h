@@ -49,21 +49,23 @@ inline void letEventsRun(int ms)
 // QTRY_VERIFY and QTRY_COMPARE, waiting as above; five seconds unless a timeout is given. The
 // expression is evaluated once more, for the failure's message, only when the wait failed:
 // a condition that held (a page's answer, say) may not hold a moment later.
+// Waits for the expression to hold (or the test to have failed already); whether it did.
+#define DA1011_WAIT_FOR(expr, timeout)                                                             \
+    waitUntil([&] { return QTest::currentTestFailed() || bool(expr); }, (timeout))
 #define TRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                     \
     do {                                                                                           \
-        if (!waitUntil([&] { return QTest::currentTestFailed() || bool(expr); }, (timeout)))       \
+        if (!DA1011_WAIT_FOR(expr, timeout))                                                       \
             QVERIFY(expr);                                                                         \
     } while (false)
 #define TRY_VERIFY(expr) TRY_VERIFY_WITH_TIMEOUT(expr, 5000)
 #define TRY_VERIFY2(expr, message)                                                                 \
     do {                                                                                           \
-        if (!waitUntil([&] { return QTest::currentTestFailed() || bool(expr); }, 5000))            \
+        if (!DA1011_WAIT_FOR(expr, 5000))                                                          \
             QVERIFY2(expr, message);                                                               \
     } while (false)
 #define TRY_COMPARE_WITH_TIMEOUT(expr, expected, timeout)                                          \
     do {                                                                                           \
-        if (!waitUntil([&] { return QTest::currentTestFailed() || ((expr) == (expected)); },       \
-                       (timeout)))                                                                 \
+        if (!DA1011_WAIT_FOR((expr) == (expected), timeout))                                       \
             QCOMPARE(expr, expected);                                                              \
     } while (false)
 #define TRY_COMPARE(expr, expected) TRY_COMPARE_WITH_TIMEOUT(expr, expected, 5000)
